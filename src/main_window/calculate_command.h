@@ -1,0 +1,35 @@
+// The Calculate command: reads the two names, warns about each empty one, scores the pair
+// and shows the raw score in result2 and the whole-number percentage in Result.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "runtime/text_services.h"
+
+namespace main_window {
+
+// What the command needs of the window: the two name boxes, the two result labels and a
+// modal message box. The real window and the tests' fake both implement it.
+class CalculateView {
+ public:
+  virtual ~CalculateView() = default;
+  virtual std::u16string Person1Text() = 0;
+  virtual std::u16string Person2Text() = 0;
+  virtual std::u16string ResultCaption() = 0;
+  virtual void SetResultCaption(std::u16string_view caption) = 0;
+  virtual std::u16string Result2Caption() = 0;
+  virtual void SetResult2Caption(std::u16string_view caption) = 0;
+  // Returns once the user has dismissed the box.
+  virtual void ShowMessage(std::u16string_view prompt) = 0;
+};
+
+inline constexpr std::u16string_view kEnterYourName = u"Enter Your Name!!!";
+inline constexpr std::u16string_view kEnterHerName = u"Enter Her Name!!!";
+
+// Runs the command once. A runtime error propagates to the caller with both captions as
+// they were before the command started.
+void Calculate(CalculateView& view,
+               const runtime::TextServices& text = runtime::SystemTextServices());
+
+}  // namespace main_window

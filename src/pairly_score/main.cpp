@@ -1,0 +1,36 @@
+// pairly-score NAME1 NAME2 | pairly-score --batch
+#include <clocale>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "pairly_score/scorer.h"
+#include "runtime/text.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+
+int wmain(int argc, wchar_t** argv) {
+  // Bytes in and out exactly as given: UTF-8, "\n" line ends.
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+  std::vector<std::u16string> arguments;
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring argument(argv[i]);
+    arguments.emplace_back(argument.begin(), argument.end());
+  }
+  std::ios::sync_with_stdio(false);
+  return pairly_score::Main(arguments, std::cin, std::cout, std::cerr,
+                            runtime::SystemTextServices());
+}
+#else
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");  // the user's decimal separator
+  std::vector<std::u16string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.push_back(runtime::Utf8ToUtf16(argv[i]));
+  std::ios::sync_with_stdio(false);
+  return pairly_score::Main(arguments, std::cin, std::cout, std::cerr,
+                            runtime::SystemTextServices());
+}
+#endif

@@ -1,0 +1,113 @@
+#include "pairly_score/scorer.h"
+
+#include <istream>
+#include <ostream>
+
+#include "main_window/calculate_command.h"
+#include "runtime/runtime_error.h"
+#include "runtime/text.h"
+
+namespace pairly_score {
+namespace {
+
+using runtime::Utf16ToUtf8;
+
+constexpr const char* kUsage =
+    "usage: pairly-score NAME1 NAME2\n"
+    "       pairly-score --batch   (reads NAME1<TAB>NAME2 lines from standard input)\n";
+
+// The window's controls as plain strings; message boxes become warning lines if wanted.
+class TextView : public main_window::CalculateView {
+ public:
+  TextView(const std::u16string& name1, const std::u16string& name2,
+           std::vector<std::string>* warnings)
+      : name1_(name1), name2_(name2), warnings_(warnings) {}
+
+  std::u16string Person1Text() override { return name1_; }
+  std::u16string Person2Text() override { return name2_; }
+  std::u16string ResultCaption() override { return result_; }
+  void SetResultCaption(std::u16string_view caption) override { result_ = caption; }
+  std::u16string Result2Caption() override { return result2_; }
+  void SetResult2Caption(std::u16string_view caption) override { result2_ = caption; }
+  void ShowMessage(std::u16string_view prompt) override {
+    if (warnings_) warnings_->push_back("warning: " + Utf16ToUtf8(prompt));
+  }
+
+ private:
+  const std::u16string& name1_;
+  const std::u16string& name2_;
+  std::vector<std::string>* warnings_;
+  std::u16string result_;
+  std::u16string result2_;
+};
+
+std::string ErrorText(const runtime::RuntimeError& error) {
+  return "run-time error " + std::to_string(runtime::ErrorNumber(error.kind())) + ": " +
+         runtime::ErrorDescription(error.kind());
+}
+
+}  // namespace
+
+std::vector<std::string> ScorePair(const std::u16string& name1, const std::u16string& name2,
+                                   const runtime::TextServices& text) {
+  std::vector<std::string> lines;
+  TextView view(name1, name2, &lines);
+  main_window::Calculate(view, text);
+  lines.push_back(Utf16ToUtf8(view.Result2Caption()));
+  lines.push_back(Utf16ToUtf8(view.ResultCaption()));
+  return lines;
+}
+
+int ScoreBatch(std::istream& input, std::ostream& output, std::ostream& errors,
+               const runtime::TextServices& text) {
+  std::string line;
+  std::u16string name1, name2;
+  for (long line_number = 1; std::getline(input, line); ++line_number) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const auto fail = [&](const std::string& why) {
+      output.flush();
+      errors << "pairly-score: line " << line_number << ": " << why << '\n';
+      return 1;
+    };
+    const std::size_t tab = line.find('\t');
+    if (tab == std::string::npos) return fail("no tab between the two names");
+    auto decoded1 = runtime::DecodeUtf8(std::string_view(line).substr(0, tab));
+    auto decoded2 = runtime::DecodeUtf8(std::string_view(line).substr(tab + 1));
+    if (!decoded1 || !decoded2) return fail("not valid UTF-8");
+    name1 = std::move(*decoded1);
+    name2 = std::move(*decoded2);
+    TextView view(name1, name2, nullptr);
+    try {
+      main_window::Calculate(view, text);
+    } catch (const runtime::RuntimeError& error) {
+      return fail(ErrorText(error));
+    }
+    output << Utf16ToUtf8(view.Result2Caption()) << '\t' << Utf16ToUtf8(view.ResultCaption())
+           << '\n';
+  }
+  output.flush();
+  return 0;
+}
+
+int Main(const std::vector<std::u16string>& arguments, std::istream& input, std::ostream& output,
+         std::ostream& errors, const runtime::TextServices& text) {
+  if (arguments.size() == 1 && arguments[0] == u"--batch") {
+    return ScoreBatch(input, output, errors, text);
+  }
+  if (arguments.size() != 2) {
+    errors << kUsage;
+    return 2;
+  }
+  try {
+    for (const std::string& line : ScorePair(arguments[0], arguments[1], text)) {
+      output << line << '\n';
+    }
+  } catch (const runtime::RuntimeError& error) {
+    output.flush();
+    errors << "pairly-score: " << ErrorText(error) << '\n';
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace pairly_score

@@ -1,0 +1,134 @@
+#include "runtime/number_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#include "runtime/runtime_error.h"
+
+namespace runtime {
+namespace {
+
+constexpr int kSignificantDigits = 15;
+
+std::u16string Widen(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+}  // namespace
+
+std::u16string NumberToText(double value, std::u16string_view decimal_separator) {
+  if (!std::isfinite(value)) Raise(ErrorKind::kFloatingPoint);
+  if (value == 0.0) return u"0";  // also for -0
+
+  // Round to 15 significant digits: "d.dddddddddddddde+XX", correctly rounded.
+  char buffer[40];
+  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                          std::chars_format::scientific, kSignificantDigits - 1);
+  (void)error;  // 40 characters always suffice
+  const std::string_view scientific(buffer, static_cast<std::size_t>(end - buffer));
+  const std::size_t e_pos = scientific.find('e');
+  std::string digits;
+  digits.push_back(scientific[0]);
+  digits.append(scientific.substr(2, e_pos - 2));
+  const int exponent = std::atoi(std::string(scientific.substr(e_pos + 1)).c_str());
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+
+  std::u16string text = value < 0 ? u"-" : u"";
+  if (exponent < -4 || exponent >= kSignificantDigits) {
+    text += Widen(digits.substr(0, 1));
+    if (digits.size() > 1) {
+      text += decimal_separator;
+      text += Widen(digits.substr(1));
+    }
+    std::string exponent_text = std::to_string(std::abs(exponent));
+    if (exponent_text.size() < 2) exponent_text.insert(0, "0");
+    text += exponent < 0 ? u"E-" : u"E+";
+    text += Widen(exponent_text);
+  } else if (exponent < 0) {
+    text += u"0";
+    text += decimal_separator;
+    text += Widen(std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits);
+  } else {
+    const auto whole_digits = static_cast<std::size_t>(exponent) + 1;
+    if (digits.size() <= whole_digits) {
+      text += Widen(digits + std::string(whole_digits - digits.size(), '0'));
+    } else {
+      text += Widen(digits.substr(0, whole_digits));
+      text += decimal_separator;
+      text += Widen(digits.substr(whole_digits));
+    }
+  }
+  return text;
+}
+
+double TextToNumber(std::u16string_view text, std::u16string_view decimal_separator) {
+  std::size_t pos = 0;
+  const auto skip_blanks = [&] {
+    while (pos < text.size() && text[pos] == u' ') ++pos;
+  };
+  const auto take_digits = [&](std::string& out) {
+    const std::size_t start = pos;
+    while (pos < text.size() && IsDigit(text[pos])) out.push_back(static_cast<char>(text[pos++]));
+    return pos - start;
+  };
+
+  // Rebuild the number in the C form that from_chars reads.
+  std::string c_form;
+  skip_blanks();
+  if (pos < text.size() && (text[pos] == u'+' || text[pos] == u'-')) {
+    if (text[pos] == u'-') c_form.push_back('-');
+    ++pos;
+  }
+  std::size_t mantissa_digits = take_digits(c_form);
+  if (!decimal_separator.empty() && text.substr(pos, decimal_separator.size()) == decimal_separator) {
+    pos += decimal_separator.size();
+    c_form.push_back('.');
+    mantissa_digits += take_digits(c_form);
+  }
+  if (mantissa_digits == 0) Raise(ErrorKind::kTypeMismatch);
+  if (pos < text.size() && (text[pos] == u'E' || text[pos] == u'e')) {
+    ++pos;
+    c_form.push_back('e');
+    if (pos < text.size() && (text[pos] == u'+' || text[pos] == u'-')) {
+      c_form.push_back(static_cast<char>(text[pos++]));
+    }
+    if (take_digits(c_form) == 0) Raise(ErrorKind::kTypeMismatch);
+  }
+  skip_blanks();
+  if (pos != text.size()) Raise(ErrorKind::kTypeMismatch);
+
+  double value = 0.0;
+  const auto result = std::from_chars(c_form.data(), c_form.data() + c_form.size(), value);
+  if (result.ec == std::errc::result_out_of_range) {
+    // Too small reads as zero; too large cannot be held.
+    const std::size_t e = c_form.find('e');
+    if (e != std::string::npos && c_form[e + 1] == '-') return 0.0;
+    Raise(ErrorKind::kOverflow);
+  }
+  if (result.ec != std::errc() || result.ptr != c_form.data() + c_form.size()) {
+    Raise(ErrorKind::kTypeMismatch);
+  }
+  return value;
+}
+
+double FixTowardZero(double value) {
+  if (!std::isfinite(value)) Raise(ErrorKind::kFloatingPoint);
+  return std::trunc(value);
+}
+
+double CheckedMultiply(double left, double right) {
+  const double product = left * right;
+  if (!std::isfinite(product)) Raise(ErrorKind::kFloatingPoint);
+  return product;
+}
+
+double CheckedDivide(double dividend, double divisor) {
+  if (divisor == 0.0) Raise(ErrorKind::kFloatingPoint);
+  const double quotient = dividend / divisor;
+  if (!std::isfinite(quotient)) Raise(ErrorKind::kFloatingPoint);
+  return quotient;
+}
+
+}  // namespace runtime

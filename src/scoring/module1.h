@@ -1,0 +1,29 @@
+// The name match score: a case-insensitive similarity of two names, the matched-character
+// count of the longest-common-block decomposition (Ratcliff/Obershelp), scaled as 5K/(L1+L2).
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "runtime/byte_array.h"
+#include "runtime/text_services.h"
+
+namespace Module1 {
+
+// The upper-cased ANSI codes of the two names, filled only while NameMatchScore runs and
+// empty between calls. CountMatches reads them directly.
+extern runtime::ByteArray Codes1;
+extern runtime::ByteArray Codes2;
+
+// 1.0 for names equal after upper-casing, 0.0 when exactly one is empty, otherwise
+// 5K/(L1+L2) with K the matched-character count. Raises a runtime error (leaving the code
+// arrays empty) when a character's ANSI form is two bytes or a count overflows.
+double NameMatchScore(std::u16string_view first, std::u16string_view second,
+                      const runtime::TextServices& text = runtime::SystemTextServices());
+
+// The number of matched characters between Codes1(start1..end1) and Codes2(start2..end2):
+// the longest common block (the first one found scanning i, then j, upward), plus the
+// matches to its right, plus those to its left. Only valid while the arrays are filled.
+int32_t CountMatches(int32_t start1, int32_t end1, int32_t start2, int32_t end2);
+
+}  // namespace Module1
