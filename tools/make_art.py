@@ -11,7 +11,7 @@ Writes:
 
 Needs Debian's python3 with these Debian packages:
     python3-pil          drawing, resampling, JPEG encoding
-    fonts-dejavu-core    lettering (DejaVu Sans Bold / DejaVu Sans Condensed Bold)
+    fonts-dejavu-core    lettering (DejaVu Sans Bold)
 
 Everything is drawn from geometry here; nothing is read except the fonts.
 Pictures are drawn at several times their final size and scaled down with
@@ -32,7 +32,6 @@ BICUBIC = Image.Resampling.BICUBIC
 
 FONT_DIR = "/usr/share/fonts/truetype/dejavu"
 FONT_BOLD = os.path.join(FONT_DIR, "DejaVuSans-Bold.ttf")
-FONT_COND_BOLD = os.path.join(FONT_DIR, "DejaVuSansCondensed-Bold.ttf")
 
 # The program paints over the cartoon with this exact colour elsewhere, so the
 # picture's background must match it to the bit.
