@@ -781,14 +781,14 @@ def draw_spider(c, cx, cy):
     legs = []
     # (base dy, knee angle, knee len, foot angle, foot len); left side,
     # angles in degrees measured from pointing left, positive = upwards
-    spec = [(-4, 62, 20, 10, 20), (-1, 34, 22, -20, 21),
+    leg_shapes = [(-4, 62, 20, 10, 20), (-1, 34, 22, -20, 21),
             (2, 8, 22, -46, 19), (5, -18, 18, -70, 17)]
     def step(p, angle, length, side):
         return (p[0] + side * length * math.cos(math.radians(angle)),
                 p[1] - length * math.sin(math.radians(angle)))
 
     for side in (-1, 1):
-        for bdy, ka, kl, fa, fl in spec:
+        for bdy, ka, kl, fa, fl in leg_shapes:
             base = (cx + side * 6, head_y + bdy)
             knee = step(base, ka, kl, side)
             foot = step(knee, fa, fl, side)
