@@ -6,16 +6,23 @@
 set -eu
 action=$1
 export WINEPREFIX=$2 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ -z "${DISPLAY:-}" ]; then
+  echo "wine-server.sh: DISPLAY is not set; start Xvfb first (tools/test-all.sh does)" >&2
+  exit 1
+fi
 case $action in
   start)
     mkdir -p "$WINEPREFIX"
     wineserver -k 2>/dev/null || true
-    wineserver -p
+    wineserver -p </dev/null >/dev/null 2>&1
     if [ ! -f "$WINEPREFIX/.pairly-ready" ]; then
-      /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+      /usr/lib/wine/wine64 wineboot -i </dev/null >/dev/null 2>&1
       /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
       touch "$WINEPREFIX/.pairly-ready"
     fi
+    # Start the prefix's background services now, detached from the caller's output:
+    # started by the first test instead, they would hold that test's output pipe open.
+    /usr/lib/wine/wine64 wineboot </dev/null >/dev/null 2>&1
     ;;
   stop)
     wineserver -k 2>/dev/null || true

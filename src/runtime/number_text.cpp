@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -42,18 +43,20 @@ std::u16string NumberToText(double value, std::u16string_view decimal_separator)
       text += decimal_separator;
       text += Widen(digits.substr(1));
     }
-    std::string exponent_text = std::to_string(std::abs(exponent));
-    if (exponent_text.size() < 2) exponent_text.insert(0, "0");
-    text += exponent < 0 ? u"E-" : u"E+";
+    char exponent_text[16];
+    std::snprintf(exponent_text, sizeof exponent_text, "E%c%02d", exponent < 0 ? '-' : '+',
+                  std::abs(exponent));
     text += Widen(exponent_text);
   } else if (exponent < 0) {
     text += u"0";
     text += decimal_separator;
-    text += Widen(std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits);
+    text.append(static_cast<std::size_t>(-exponent - 1), u'0');
+    text += Widen(digits);
   } else {
     const auto whole_digits = static_cast<std::size_t>(exponent) + 1;
     if (digits.size() <= whole_digits) {
-      text += Widen(digits + std::string(whole_digits - digits.size(), '0'));
+      text += Widen(digits);
+      text.append(whole_digits - digits.size(), u'0');
     } else {
       text += Widen(digits.substr(0, whole_digits));
       text += decimal_separator;

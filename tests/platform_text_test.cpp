@@ -1,0 +1,100 @@
+// The platform's text services against the portable stand-in, and the behaviour that
+// depends on the system code page. Run under several Wine locales (see CMakeLists.txt).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "main_window/calculate_command.h"
+#include "runtime/runtime_error.h"
+#include "scoring/module1.h"
+#include "test_support.h"
+
+namespace {
+
+const runtime::TextServices& kSystem = runtime::SystemTextServices();
+
+bool ExpectedCodePageIs(UINT code_page) {
+  const char* expected = std::getenv("PAIRLY_EXPECT_ACP");
+  return expected ? static_cast<UINT>(std::atoi(expected)) == code_page : GetACP() == code_page;
+}
+
+TEST(PlatformLocale, IsTheOneThisRunAskedFor) {
+  if (const char* acp = std::getenv("PAIRLY_EXPECT_ACP")) {
+    EXPECT_EQ(GetACP(), static_cast<UINT>(std::atoi(acp)));
+  }
+  if (const char* separator = std::getenv("PAIRLY_EXPECT_DECIMAL")) {
+    EXPECT_EQ(Printable(kSystem.DecimalSeparator()), separator);
+  }
+}
+
+// Every UTF-16 code unit, upper-cased and coded by the platform and by the stand-in.
+TEST(PlatformText, AgreesWithThePortableStandInUnderCodePage1252) {
+  if (!ExpectedCodePageIs(1252)) GTEST_SKIP() << "needs code page 1252";
+  const runtime::PortableTextServices portable;
+  int best_fit = 0;
+  std::string examples;
+  for (int unit = 0; unit <= 0xFFFF; ++unit) {
+    const std::u16string character(1, static_cast<char16_t>(unit));
+    const wchar_t upper = static_cast<wchar_t>(kSystem.UpperCase(character)[0]);
+    const int32_t platform_code = kSystem.AnsiCode(static_cast<char16_t>(upper));
+    const int32_t portable_code = portable.AnsiCode(portable.UpperCase(character)[0]);
+    // Can 1252 hold the platform's upper case exactly, without a best-fit substitute?
+    char byte;
+    BOOL used_default = FALSE;
+    const bool exact = WideCharToMultiByte(1252, WC_NO_BEST_FIT_CHARS, &upper, 1, &byte, 1,
+                                           nullptr, &used_default) == 1 &&
+                       !used_default;
+    if (exact) {
+      ASSERT_EQ(platform_code, portable_code) << "U+" << std::hex << unit;
+    } else if (platform_code != portable_code) {
+      if (++best_fit <= 12) {
+        char line[48];
+        snprintf(line, sizeof line, " U+%04X->%d", unit, platform_code);
+        examples += line;
+      }
+    }
+  }
+  std::printf("%d code units take a platform best-fit code instead of '?', e.g.%s\n", best_fit,
+              examples.c_str());
+}
+
+TEST(PlatformText, DoubleByteCharacterOverflowsAndLeavesEverythingAsItWas) {
+  if (!ExpectedCodePageIs(932)) GTEST_SKIP() << "needs code page 932";
+  EXPECT_GT(kSystem.AnsiCode(u'\u3042'), 255);  // hiragana A: two bytes
+  EXPECT_EQ(kSystem.AnsiCode(u'\uFF71'), 0xB1);  // half-width katakana A: one byte
+
+  class View : public main_window::CalculateView {
+   public:
+    std::u16string person1 = u"ABC", person2 = u"ABD", result, result2;
+    std::u16string Person1Text() override { return person1; }
+    std::u16string Person2Text() override { return person2; }
+    std::u16string ResultCaption() override { return result; }
+    void SetResultCaption(std::u16string_view caption) override { result = caption; }
+    std::u16string Result2Caption() override { return result2; }
+    void SetResult2Caption(std::u16string_view caption) override { result2 = caption; }
+    void ShowMessage(std::u16string_view) override {}
+  } view;
+  main_window::Calculate(view);
+  EXPECT_EQ(Printable(view.result), "166%");
+
+  view.person2 = u"A\u3042";
+  try {
+    main_window::Calculate(view);
+    FAIL() << "expected the overflow error";
+  } catch (const runtime::RuntimeError& error) {
+    EXPECT_EQ(error.kind(), runtime::ErrorKind::kOverflow);
+  }
+  EXPECT_TRUE(Module1::Codes1.empty());
+  EXPECT_TRUE(Module1::Codes2.empty());
+  EXPECT_EQ(Printable(view.result2), "1.66666666666667");
+  EXPECT_EQ(Printable(view.result), "166%");
+
+  view.person2 = u"\uFF71\uFF72";  // single-byte characters still score
+  main_window::Calculate(view);
+  EXPECT_EQ(Printable(view.result), "0%");
+}
+
+}  // namespace
