@@ -52,6 +52,9 @@ struct Pending {
 
 bool LowerBound(const Pending& x, const Pending& y) { return x.bound < y.bound; }
 
+// Below this the blocks are short and common, and searching by reach rarely pays.
+constexpr int32_t kLongBlock = 8;
+
 // Blocks of one given length, found through a suffix array of both texts. For a length U the
 // suffixes that agree in their first U symbols are neighbours in the array, so each position
 // gets the number of its group, and each group the sorted list of its positions in the
@@ -70,9 +73,66 @@ class EqualBlockIndex {
     text[size - 1] = 0;
     order_.resize(size);
     prefix_.resize(size);
-    group_.resize(size);
+    rank_.resize(size);
     BuildSuffixArray(text, 258, order_);
-    BuildCommonPrefixes(text, order_, group_, prefix_);
+    BuildCommonPrefixes(text, order_, rank_, prefix_);
+    text = {};
+
+    // reach_[i]: the longest prefix of the first text's suffix i found anywhere in the
+    // second text, the larger common prefix with the nearest second-text suffix on either
+    // side in the array.
+    reach_.assign(first.size(), 0);
+    int32_t common = 0;  // with the nearest second-text suffix so far (0: none yet)
+    for (std::size_t r = 0; r < size; ++r) {
+      if (r > 0) common = std::min(common, prefix_[r]);
+      const int32_t position = order_[r];
+      if (position > first_size_) {
+        common = std::numeric_limits<int32_t>::max();
+      } else if (position < first_size_) {
+        reach_[static_cast<std::size_t>(position)] = common;
+      }
+    }
+    common = 0;
+    for (std::size_t r = size; r-- > 0;) {
+      const int32_t position = order_[r];
+      if (position > first_size_) {
+        common = std::numeric_limits<int32_t>::max();
+      } else if (position < first_size_) {
+        int32_t& reach = reach_[static_cast<std::size_t>(position)];
+        reach = std::max(reach, common);
+      }
+      common = std::min(common, prefix_[r]);
+    }
+  }
+
+  // The earliest longest block in the item's ranges, tried position by position in the
+  // first text, where a position can only beat the best so far if its reach does. Each try
+  // walks the suffixes sharing the block: cheap for long, rare blocks, costly for short,
+  // common ones; so only lengths from `shortest` on are tried, and it gives up (false) past
+  // `budget` suffixes visited or if the longest block is shorter than that.
+  bool FindLongest(const Pending& item, int32_t shortest, int64_t budget, MatchBlock& block) const {
+    block = {};
+    int64_t work = 0;
+    const int32_t end1 = item.start1 + item.size1;  // one past
+    for (int32_t i = item.start1; i < end1 && block.length < item.bound; ++i) {
+      const int32_t reach = std::min({reach_[static_cast<std::size_t>(i)], end1 - i, item.bound});
+      if (reach <= block.length || reach < shortest) continue;
+      // Usually the whole reach is there; otherwise the longest length that is, by halving
+      // (a block's prefixes occur wherever it does).
+      int32_t low = std::max(block.length + 1, shortest), high = reach, length = reach;
+      while (low <= high) {
+        const int32_t start2 = Occurrence(i, length, item, work);
+        if (work > budget) return false;
+        if (start2 >= 0) {
+          block = {i, start2, length};
+          low = length + 1;
+        } else {
+          high = length - 1;
+        }
+        length = low + (high - low) / 2;
+      }
+    }
+    return block.length > 0;
   }
 
   int64_t size() const { return static_cast<int64_t>(order_.size()); }
@@ -80,6 +140,7 @@ class EqualBlockIndex {
 
   void GroupBy(int32_t length) {
     length_ = length;
+    group_.resize(order_.size());
     int32_t group = -1;
     for (std::size_t r = 0; r < order_.size(); ++r) {
       if (r == 0 || prefix_[r] < length) ++group;
@@ -117,11 +178,29 @@ class EqualBlockIndex {
   }
 
  private:
+  // The lowest start in the item's second range of the block of `length` at first-text
+  // position i, or -1: the suffixes around i's in the array that share `length` symbols.
+  int32_t Occurrence(int32_t i, int32_t length, const Pending& item, int64_t& work) const {
+    const int32_t last2 = item.start2 + item.size2 - length;
+    const int32_t offset = first_size_ + 1;
+    int32_t found = -1;
+    const auto consider = [&](std::size_t r) {
+      const int32_t q = order_[r] - offset;
+      if (q >= item.start2 && q <= last2 && (found < 0 || q < found)) found = q;
+    };
+    const auto rank = static_cast<std::size_t>(rank_[static_cast<std::size_t>(i)]);
+    for (std::size_t r = rank; r > 0 && prefix_[r] >= length; ++work) consider(--r);
+    for (std::size_t r = rank + 1; r < order_.size() && prefix_[r] >= length; ++r, ++work) consider(r);
+    return found;
+  }
+
   int32_t first_size_;
   int32_t second_size_;
   int32_t length_ = 0;  // 0: not grouped yet
   std::vector<int32_t> order_;
   std::vector<int32_t> prefix_;
+  std::vector<int32_t> rank_;       // by text position
+  std::vector<int32_t> reach_;      // by first-text position
   std::vector<int32_t> group_;      // by text position
   std::vector<int32_t> group_end_;  // group g's positions are [group_end_[g], group_end_[g + 1])
   std::vector<int32_t> positions_;  // second-text positions, by group
@@ -138,7 +217,7 @@ class Matcher {
     forced_ = tuning.automaton_budget == 0;
     // The suffix array costs a few automaton passes over the input; below that much
     // automaton work (shallow recursion, the usual case) it is not worth building.
-    budget_ = tuning.automaton_budget >= 0 ? tuning.automaton_budget : 4 * size;
+    budget_ = tuning.automaton_budget >= 0 ? tuning.automaton_budget : 2 * size;
   }
 
   int64_t Count() {
@@ -216,6 +295,18 @@ class Matcher {
       }
     }
     const int64_t work = static_cast<int64_t>(item.size1) + item.size2;
+    if (index_ && (forced_ || item.bound >= kLongBlock)) {
+      // Known no block of the bound: one shorter at most.
+      Pending capped = item;
+      if (item.bound_ruled_out) --capped.bound;
+      const bool found = forced_ ? index_->FindLongest(capped, 1, std::numeric_limits<int64_t>::max(), block)
+                                 : index_->FindLongest(capped, kLongBlock, work, block);
+      if (found) {
+        ++stats_.reach_searches;
+        return block;
+      }
+      ++stats_.reach_searches_abandoned;
+    }
     ++stats_.automaton_calls;
     stats_.automaton_characters += work;
     credit_ += work;

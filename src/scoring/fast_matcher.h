@@ -32,6 +32,8 @@ struct MatcherStats {
   int64_t shortcut_hits = 0;
   int64_t shortcut_misses = 0;
   int64_t length_groupings = 0;
+  int64_t reach_searches = 0;
+  int64_t reach_searches_abandoned = 0;
 };
 
 // Same arguments and result as PlainMatchCount, in about O((n + m) sqrt(min(n, m)) log n)
