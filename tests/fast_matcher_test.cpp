@@ -146,6 +146,23 @@ TEST(FastMatcher, AgreesWithPlainScanOnTheHardFamilies) {
   }
 }
 
+TEST(FastMatcher, AgreesWithPlainScanWhereTheDefaultMixesMethods) {
+  // Large enough for the default to switch from the automaton to the suffix array part way,
+  // with blocks both longer and shorter than the reach search tries.
+  RandomTexts random(19);
+  for (int percent : {3, 12, 100}) {
+    const Bytes a = random.Text(2500, 4);
+    // 100: unrelated texts.
+    const Bytes b = percent == 100 ? random.Text(2500, 2) : random.Edited(a, percent, 4);
+    ExpectSameCount(a, b);
+    MatcherStats stats;
+    FastMatchCount(a, b, 1, Size(a), 1, Size(b), kDefault, &stats);
+    EXPECT_TRUE(stats.shortcut_enabled);
+    EXPECT_GT(stats.reach_searches, 0);
+    EXPECT_GT(stats.automaton_calls, 0);
+  }
+}
+
 TEST(FastMatcher, ForcedShortcutTakesTheShortcut) {
   // The tests above pass with any mix of methods; make sure the equal-length one really ran
   // (and also missed, falling back) on inputs whose blocks repeat in length.
@@ -155,6 +172,10 @@ TEST(FastMatcher, ForcedShortcutTakesTheShortcut) {
   EXPECT_TRUE(stats.shortcut_enabled);
   EXPECT_GT(stats.shortcut_hits, 90);
   EXPECT_GT(stats.shortcut_misses + stats.automaton_calls, 0);
+  MatcherStats stairs;
+  const Bytes up = ToBytes(Staircase(20, 'B')), down = ToBytes(Staircase(20, 'C'));
+  EXPECT_EQ(FastMatchCount(up, down, 1, Size(up), 1, Size(down), kShortcutForced, &stairs), 210);
+  EXPECT_GT(stairs.reach_searches, 15);
 
   // The default turns it on by itself once the recursion runs deep.
   MatcherStats deep;

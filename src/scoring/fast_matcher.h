@@ -15,9 +15,10 @@ int32_t PlainMatchCount(std::span<const uint8_t> first, std::span<const uint8_t>
                         int32_t start1, int32_t end1, int32_t start2, int32_t end2);
 
 struct MatcherTuning {
-  // Characters the suffix automaton may process before the equal-length shortcut (and the
-  // suffix array it needs) is switched on. Negative: a multiple of the input size. Zero:
-  // the shortcut from the start, tried on every range it may apply to.
+  // Characters the suffix automaton may process before the suffix array of both texts is
+  // built and the searches through it (blocks as long as the enclosing one; blocks within a
+  // position's reach) are switched on. Negative: a multiple of the input size. Zero: from
+  // the start, tried on every range they may apply to, without giving up.
   int64_t automaton_budget = -1;
   // Ranges with at most this many character pairs use the plain scan.
   int64_t plain_scan_pairs = 2048;
