@@ -1,9 +1,11 @@
 #include "scoring/module1.h"
 
+#include <limits>
 #include <string>
 
 #include "runtime/checked_int.h"
 #include "runtime/number_text.h"
+#include "scoring/fast_matcher.h"
 
 namespace Module1 {
 
@@ -13,7 +15,6 @@ runtime::ByteArray Codes2;
 namespace {
 
 using runtime::CheckedAdd;
-using runtime::CheckedSub;
 
 // Empties both code arrays when the score call ends, however it ends.
 class CodesScope {
@@ -57,21 +58,15 @@ double NameMatchScore(std::u16string_view first, std::u16string_view second,
 
 int32_t CountMatches(int32_t start1, int32_t end1, int32_t start2, int32_t end2) {
   if (!(start1 <= end1 && start2 <= end2 && start1 > 0 && start2 > 0)) return 0;
-
-  int32_t best = 0, best_i = 0, best_j = 0;
-  for (int32_t i = start1; i <= end1; i = CheckedAdd(i, 1)) {
-    for (int32_t j = start2; j <= end2; j = CheckedAdd(j, 1)) {
-      int32_t k = 0;
-      while (Codes1(CheckedAdd(i, k)) == Codes2(CheckedAdd(j, k))) {
-        k = CheckedAdd(k, 1);
-        if (k > best) best = k, best_i = i, best_j = j;
-        if (CheckedAdd(i, k) > end1 || CheckedAdd(j, k) > end2) break;
-      }
-    }
+  // The scan reads every code of both ranges and steps one past each end, so a range
+  // outside its array is out of range and one ending at the largest position overflows.
+  if (start1 > Codes1.upper_bound() || end1 > Codes1.upper_bound() ||
+      end2 > Codes2.upper_bound()) {
+    runtime::Raise(runtime::ErrorKind::kSubscriptOutOfRange);
   }
-  const int32_t right = CountMatches(CheckedAdd(best_i, best), end1, CheckedAdd(best_j, best), end2);
-  const int32_t left = CountMatches(start1, CheckedSub(best_i, 1), start2, CheckedSub(best_j, 1));
-  return CheckedAdd(CheckedAdd(best, right), left);
+  constexpr int32_t kLast = std::numeric_limits<int32_t>::max();
+  if (end1 == kLast || end2 == kLast) runtime::Raise(runtime::ErrorKind::kOverflow);
+  return scoring::FastMatchCount(Codes1.bytes(), Codes2.bytes(), start1, end1, start2, end2);
 }
 
 }  // namespace Module1

@@ -24,6 +24,8 @@ double NameMatchScore(std::u16string_view first, std::u16string_view second,
 // The number of matched characters between Codes1(start1..end1) and Codes2(start2..end2):
 // the longest common block (the first one found scanning i, then j, upward), plus the
 // matches to its right, plus those to its left. Only valid while the arrays are filled.
+// Counts texts of any length in near-linear time (scoring/fast_matcher.h), with the results
+// of the plain scan.
 int32_t CountMatches(int32_t start1, int32_t end1, int32_t start2, int32_t end2);
 
 }  // namespace Module1

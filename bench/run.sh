@@ -1,0 +1,17 @@
+#!/bin/sh
+# Builds and runs the match-count benchmark natively, then difflib on the same inputs, and
+# prints the table (also left in build/native/bench/table.md).
+#   bench/run.sh [difflib time cap per input, seconds; default 10]
+set -eu
+cd "$(dirname "$0")/.."
+cap=${1:-10}
+out=build/native/bench
+cmake --preset native >/dev/null
+cmake --build --preset native --target fast_matcher_bench >/dev/null
+mkdir -p "$out/inputs"
+build/native/fast_matcher_bench --benchmark_min_time=0.2 \
+  --benchmark_out="$out/results.json" --benchmark_out_format=json >&2
+build/native/fast_matcher_bench --write-inputs "$out/inputs"
+/usr/bin/python3 bench/difflib_compare.py --results "$out/results.json" --inputs "$out/inputs" \
+  --cap "$cap" > "$out/table.md"
+cat "$out/table.md"

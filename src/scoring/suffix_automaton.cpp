@@ -1,0 +1,161 @@
+#include "scoring/suffix_automaton.h"
+
+#include <algorithm>
+#include <new>
+
+namespace scoring {
+
+uint32_t* SuffixAutomaton::Find(uint32_t state, uint8_t symbol) {
+  if (state == 0) return root_[symbol] != 0 ? &root_[symbol] : nullptr;
+  State& s = states_[state];
+  const uint32_t inline_count = std::min<uint32_t>(s.degree, kInline);
+  for (uint32_t e = 0; e < inline_count; ++e) {
+    if (s.symbols[e] == symbol) return &s.targets[e];
+  }
+  for (uint32_t e = kInline; e < s.degree; ++e) {
+    Edge& edge = edges_[s.edges + e - kInline];
+    if (edge.symbol == symbol) return &edge.target;
+  }
+  return nullptr;
+}
+
+void SuffixAutomaton::AddEdge(uint32_t state, uint8_t symbol, uint32_t target) {
+  if (state == 0) {
+    root_[symbol] = target;
+    return;
+  }
+  State& s = states_[state];
+  if (s.degree < kInline) {
+    s.symbols[s.degree] = symbol;
+    s.targets[s.degree] = target;
+    ++s.degree;
+    return;
+  }
+  const uint32_t outside = s.degree - kInline;
+  if (outside == s.capacity) {
+    const auto capacity = static_cast<uint16_t>(s.capacity == 0 ? 2 : 2 * s.capacity);
+    // Under 6n slots in all, but n may come close to 2^31: refuse rather than wrap.
+    if (used_ + capacity >= kNone) throw std::bad_alloc();
+    const auto moved = static_cast<uint32_t>(used_);
+    used_ += capacity;
+    if (used_ > edges_.size()) edges_.resize(2 * used_);
+    std::copy_n(edges_.begin() + s.edges, outside, edges_.begin() + moved);
+    s.edges = moved;
+    s.capacity = capacity;
+  }
+  edges_[s.edges + outside] = {target, symbol};
+  ++s.degree;
+}
+
+uint32_t SuffixAutomaton::NewState(uint32_t length, uint32_t link, uint32_t first_end) {
+  State state{};
+  state.length = length;
+  state.link = link;
+  state.first_end = first_end;
+  states_.push_back(state);
+  return static_cast<uint32_t>(states_.size() - 1);
+}
+
+void SuffixAutomaton::Build(std::span<const uint8_t> text) {
+  states_.clear();
+  used_ = 0;
+  root_.fill(0);
+  states_.reserve(2 * text.size() + 1);
+  NewState(0, kNone, 0);
+  uint32_t last = 0;
+  for (std::size_t position = 0; position < text.size(); ++position) {
+    const uint8_t symbol = text[position];
+    const uint32_t current = NewState(states_[last].length + 1, 0, static_cast<uint32_t>(position));
+    uint32_t state = last;
+    uint32_t* edge = nullptr;
+    while (state != kNone && (edge = Find(state, symbol)) == nullptr) {
+      AddEdge(state, symbol, current);
+      state = states_[state].link;
+    }
+    last = current;
+    if (state == kNone) continue;  // link stays the start state
+
+    const uint32_t next = *edge;
+    if (states_[state].length + 1 == states_[next].length) {
+      states_[current].link = next;
+      continue;
+    }
+    // Split: a copy of `next` for the shorter substrings, sharing its first occurrence.
+    const uint32_t clone = NewState(states_[state].length + 1, states_[next].link, states_[next].first_end);
+    for (uint32_t e = 0; e < states_[next].degree; ++e) {
+      const State& from = states_[next];
+      if (e < kInline) {
+        AddEdge(clone, from.symbols[e], from.targets[e]);
+      } else {
+        const Edge copied = edges_[from.edges + e - kInline];
+        AddEdge(clone, static_cast<uint8_t>(copied.symbol), copied.target);
+      }
+    }
+    while (state != kNone && (edge = Find(state, symbol)) != nullptr && *edge == next) {
+      *edge = clone;
+      state = states_[state].link;
+    }
+    states_[next].link = clone;
+    states_[current].link = clone;
+  }
+}
+
+void SuffixAutomaton::Step(uint32_t& state, uint32_t& length, uint8_t symbol) {
+  uint32_t* edge;
+  while ((edge = Find(state, symbol)) == nullptr && state != 0) {
+    state = states_[state].link;
+    length = states_[state].length;
+  }
+  if (edge != nullptr) {
+    state = *edge;
+    ++length;
+  } else {
+    length = 0;
+  }
+}
+
+MatchBlock SuffixAutomaton::EarliestLongestBlock(std::span<const uint8_t> first,
+                                                 std::span<const uint8_t> second) {
+  MatchBlock best;
+  if (first.empty() || second.empty()) return best;
+  const uint32_t limit = static_cast<uint32_t>(std::min(first.size(), second.size()));
+  // After each symbol of the scanned text, `length` is the longest block ending there that
+  // occurs in the automaton's text, and `state` holds it; the state's first occurrence is
+  // that block's lowest start in the automaton's text.
+  uint32_t state = 0;
+  uint32_t length = 0;
+
+  if (second.size() <= first.size()) {
+    // Scanning the first text: the first end position reaching the greatest length is the
+    // lowest start there, and the state gives the lowest start in the second.
+    Build(second);
+    for (std::size_t position = 0; position < first.size(); ++position) {
+      Step(state, length, first[position]);
+      if (length > static_cast<uint32_t>(best.length)) {
+        best.length = static_cast<int32_t>(length);
+        best.start1 = static_cast<int32_t>(position + 1 - length);
+        best.start2 = static_cast<int32_t>(states_[state].first_end + 1 - length);
+        if (length == limit) break;  // nothing longer can exist
+      }
+    }
+    return best;
+  }
+
+  // Scanning the second text: every longest block shows up at each of its ends there, as
+  // its lowest start in the first text; keep the lowest such start, first seen.
+  Build(first);
+  for (std::size_t position = 0; position < second.size(); ++position) {
+    Step(state, length, second[position]);
+    if (length == 0 || length < static_cast<uint32_t>(best.length)) continue;
+    const auto start1 = static_cast<int32_t>(states_[state].first_end + 1 - length);
+    if (length > static_cast<uint32_t>(best.length) || start1 < best.start1) {
+      best.length = static_cast<int32_t>(length);
+      best.start1 = start1;
+      best.start2 = static_cast<int32_t>(position + 1 - length);
+      if (length == limit && start1 == 0) break;  // nothing longer or earlier can exist
+    }
+  }
+  return best;
+}
+
+}  // namespace scoring

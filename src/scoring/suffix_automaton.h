@@ -1,0 +1,65 @@
+// The longest common block of two texts in time linear in their lengths, with the same
+// choice among equally long blocks as the plain scan: lowest start in the first text, then
+// lowest start in the second.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace scoring {
+
+// A common block: 0-based starts in the first and second text, and its length (0 if none).
+struct MatchBlock {
+  int32_t start1 = 0;
+  int32_t start2 = 0;
+  int32_t length = 0;
+};
+
+// An automaton of the substrings of the shorter text, scanned with the other. Keeps its
+// storage between calls, so one object serves a whole count without reallocating.
+class SuffixAutomaton {
+ public:
+  // Both texts at most INT32_MAX long.
+  MatchBlock EarliestLongestBlock(std::span<const uint8_t> first, std::span<const uint8_t> second);
+
+ private:
+  static constexpr uint32_t kNone = UINT32_MAX;
+
+  static constexpr uint32_t kInline = 2;  // most states have one or two edges
+
+  struct Edge {
+    uint32_t target;
+    uint32_t symbol;
+  };
+  // 32 bytes: a lookup on most states reads one cache line and nothing else.
+  struct State {
+    uint32_t length;     // longest substring of the state
+    uint32_t link;       // state of its longest proper suffix in another state
+    uint32_t first_end;  // lowest end position of the state's substrings in the text
+    uint16_t degree;
+    uint16_t capacity;   // of its edges in edges_, beyond the inline ones
+    uint32_t edges;      // where those are
+    uint8_t symbols[kInline];
+    uint32_t targets[kInline];
+  };
+
+  void Build(std::span<const uint8_t> text);
+  uint32_t* Find(uint32_t state, uint8_t symbol);
+  void AddEdge(uint32_t state, uint8_t symbol, uint32_t target);
+  // Follows `symbol` from (state, length), shortening the match as needed.
+  void Step(uint32_t& state, uint32_t& length, uint8_t symbol);
+  uint32_t NewState(uint32_t length, uint32_t link, uint32_t first_end);
+
+  std::vector<State> states_;
+  // Further edges of a state side by side; a state that outgrows its room moves to the end
+  // with twice as much.
+  std::vector<Edge> edges_;
+  std::size_t used_ = 0;  // slots of edges_ handed out
+  // The start state is left most often, so its edges are a direct table (0: none, as the
+  // start state is never a target).
+  std::array<uint32_t, 256> root_{};
+};
+
+}  // namespace scoring

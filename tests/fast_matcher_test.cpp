@@ -1,0 +1,255 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "runtime/runtime_error.h"
+#include "scoring/fast_matcher.h"
+#include "scoring/module1.h"
+#include "scoring/suffix_array.h"
+#include "test_support.h"
+
+namespace {
+
+using scoring::FastMatchCount;
+using scoring::MatcherStats;
+using scoring::MatcherTuning;
+using scoring::PlainMatchCount;
+using Bytes = std::vector<uint8_t>;
+
+Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
+int32_t Size(const Bytes& s) { return static_cast<int32_t>(s.size()); }
+
+// The fast matcher's three ways of finding a block, each made to do all the work.
+const MatcherTuning kAutomatonOnly{std::numeric_limits<int64_t>::max(), 0};
+const MatcherTuning kShortcutForced{0, 0};
+const MatcherTuning kDefault{};
+
+// Checks every way against the plain scan on the given ranges.
+void ExpectSameCount(const Bytes& a, const Bytes& b, int32_t s1, int32_t e1, int32_t s2, int32_t e2) {
+  const int32_t expected = PlainMatchCount(a, b, s1, e1, s2, e2);
+  for (const MatcherTuning* tuning : {&kAutomatonOnly, &kShortcutForced, &kDefault}) {
+    ASSERT_EQ(FastMatchCount(a, b, s1, e1, s2, e2, *tuning), expected)
+        << "budget " << tuning->automaton_budget << ", plain " << tuning->plain_scan_pairs
+        << "\n a=" << std::string(a.begin(), a.end()) << "\n b=" << std::string(b.begin(), b.end())
+        << "\n ranges " << s1 << ".." << e1 << ", " << s2 << ".." << e2;
+  }
+}
+
+void ExpectSameCount(const Bytes& a, const Bytes& b) { ExpectSameCount(a, b, 1, Size(a), 1, Size(b)); }
+
+std::string Repeat(const std::string& unit, int times) {
+  std::string s;
+  for (int i = 0; i < times; ++i) s += unit;
+  return s;
+}
+
+// A^t B A^(t-1) B ... A B: every block one shorter than the one before.
+std::string Staircase(int steps, char separator) {
+  std::string s;
+  for (int t = steps; t >= 1; --t) s += std::string(static_cast<std::size_t>(t), 'A') + separator;
+  return s;
+}
+
+class RandomTexts {
+ public:
+  explicit RandomTexts(uint32_t seed) : random_(seed) {}
+  int Between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+  Bytes Text(int length, int alphabet, int base = 'A') {
+    Bytes s(static_cast<std::size_t>(length));
+    for (auto& c : s) c = static_cast<uint8_t>(base + Between(0, alphabet - 1));
+    return s;
+  }
+  // A copy with about `percent`% of positions substituted, deleted or followed by an insertion.
+  Bytes Edited(const Bytes& s, int percent, int alphabet, int base = 'A') {
+    Bytes out;
+    for (uint8_t c : s) {
+      const int roll = Between(0, 299);
+      if (roll < percent) continue;                                                 // delete
+      if (roll < 2 * percent) c = static_cast<uint8_t>(base + Between(0, alphabet - 1));  // substitute
+      out.push_back(c);
+      if (roll >= 2 * percent && roll < 3 * percent) out.push_back(static_cast<uint8_t>(base + Between(0, alphabet - 1)));
+    }
+    return out;
+  }
+
+ private:
+  std::mt19937 random_;
+};
+
+TEST(FastMatcher, AgreesWithPlainScanOnRandomPairs) {
+  RandomTexts random(5);
+  for (int trial = 0; trial < 6000; ++trial) {
+    const int alphabet = std::vector<int>{1, 2, 2, 3, 4, 26}[static_cast<std::size_t>(trial % 6)];
+    // Bytes above 127 as well as letters.
+    const int base = trial % 5 == 0 ? 250 - alphabet : 'A';
+    const Bytes a = random.Text(random.Between(0, 70), alphabet, base);
+    const Bytes b = trial % 3 == 0 ? random.Edited(a, 10, alphabet, base)
+                                   : random.Text(random.Between(0, 70), alphabet, base);
+    ExpectSameCount(a, b);
+    if (HasFatalFailure()) return;
+  }
+}
+
+TEST(FastMatcher, AgreesWithPlainScanOnPeriodicTexts) {
+  RandomTexts random(7);
+  for (int trial = 0; trial < 1500; ++trial) {
+    const Bytes unit1 = random.Text(random.Between(1, 4), 2);
+    const Bytes unit2 = trial % 2 ? unit1 : random.Text(random.Between(1, 4), 3);
+    Bytes a, b;
+    for (int i = random.Between(1, 25); i > 0; --i) a.insert(a.end(), unit1.begin(), unit1.end());
+    for (int i = random.Between(1, 25); i > 0; --i) b.insert(b.end(), unit2.begin(), unit2.end());
+    if (trial % 3 == 0) b = random.Edited(b, 5, 2);
+    ExpectSameCount(a, b);
+    if (HasFatalFailure()) return;
+  }
+}
+
+TEST(FastMatcher, AgreesWithPlainScanOnSubranges) {
+  // Ranges that do not start at 1 or end at the last code, as the recursion makes them.
+  RandomTexts random(11);
+  for (int trial = 0; trial < 2000; ++trial) {
+    const Bytes a = random.Text(random.Between(1, 60), 2 + trial % 3);
+    const Bytes b = random.Edited(a, 15, 2 + trial % 3);
+    if (b.empty()) continue;
+    const int32_t s1 = random.Between(1, Size(a)), e1 = random.Between(s1, Size(a));
+    const int32_t s2 = random.Between(1, Size(b)), e2 = random.Between(s2, Size(b));
+    ExpectSameCount(a, b, s1, e1, s2, e2);
+    if (HasFatalFailure()) return;
+  }
+}
+
+TEST(FastMatcher, AgreesWithPlainScanOnTheHardFamilies) {
+  RandomTexts random(13);
+  const int n = 400;
+  const std::vector<std::pair<std::string, std::string>> families = {
+      {std::string(n, 'A'), std::string(n, 'A')},
+      {std::string(n, 'A'), std::string(n + 7, 'A')},
+      {std::string(n + 7, 'A'), std::string(n, 'A')},
+      {Repeat("AB", n / 2), Repeat("AC", n / 2)},
+      {std::string(n, 'A'), Repeat("AB", n / 2)},
+      {Repeat("AB", n / 2), std::string(n, 'A')},
+      {Staircase(27, 'B'), Staircase(27, 'C')},
+      {Staircase(27, 'B'), Staircase(26, 'C') + "AAAAAAAAAAAAAAAAAAAAAAAAAAA"},
+  };
+  for (const auto& [a, b] : families) {
+    SCOPED_TRACE(a.substr(0, 40) + " / " + b.substr(0, 40));
+    ExpectSameCount(ToBytes(a), ToBytes(b));
+  }
+  for (int alphabet : {2, 26}) {
+    const Bytes a = random.Text(n, alphabet);
+    ExpectSameCount(a, random.Text(n, alphabet));
+    ExpectSameCount(a, random.Edited(a, 2, alphabet));
+  }
+}
+
+TEST(FastMatcher, AgreesWithPlainScanWhereTheDefaultMixesMethods) {
+  // Large enough for the default to switch from the automaton to the suffix array part way,
+  // with blocks both longer and shorter than the reach search tries.
+  RandomTexts random(19);
+  for (int percent : {3, 12, 100}) {
+    const Bytes a = random.Text(2500, 4);
+    // 100: unrelated texts.
+    const Bytes b = percent == 100 ? random.Text(2500, 2) : random.Edited(a, percent, 4);
+    ExpectSameCount(a, b);
+    MatcherStats stats;
+    FastMatchCount(a, b, 1, Size(a), 1, Size(b), kDefault, &stats);
+    EXPECT_TRUE(stats.shortcut_enabled);
+    EXPECT_GT(stats.reach_searches, 0);
+    EXPECT_GT(stats.automaton_calls, 0);
+  }
+}
+
+TEST(FastMatcher, ForcedShortcutTakesTheShortcut) {
+  // The tests above pass with any mix of methods; make sure the equal-length one really ran
+  // (and also missed, falling back) on inputs whose blocks repeat in length.
+  MatcherStats stats;
+  const Bytes a = ToBytes(Repeat("AB", 100)), b = ToBytes(Repeat("AC", 100));
+  EXPECT_EQ(FastMatchCount(a, b, 1, Size(a), 1, Size(b), kShortcutForced, &stats), 100);
+  EXPECT_TRUE(stats.shortcut_enabled);
+  EXPECT_GT(stats.shortcut_hits, 90);
+  EXPECT_GT(stats.shortcut_misses + stats.automaton_calls, 0);
+  MatcherStats stairs;
+  const Bytes up = ToBytes(Staircase(20, 'B')), down = ToBytes(Staircase(20, 'C'));
+  EXPECT_EQ(FastMatchCount(up, down, 1, Size(up), 1, Size(down), kShortcutForced, &stairs), 210);
+  EXPECT_GT(stairs.reach_searches, 15);
+
+  // The default turns it on by itself once the recursion runs deep.
+  MatcherStats deep;
+  const Bytes all_a = ToBytes(std::string(4000, 'A')), ab = ToBytes(Repeat("AB", 2000));
+  EXPECT_EQ(FastMatchCount(all_a, ab, 1, 4000, 1, 4000, kDefault, &deep), 2000);
+  EXPECT_TRUE(deep.shortcut_enabled);
+  EXPECT_GT(deep.shortcut_hits, 1000);
+}
+
+TEST(FastMatcher, LargeInputsNeedNoDeepStack) {
+  // 'A' x 2n against (AB) x n: n blocks of one, each the next level's right remainder,
+  // so n levels of recursion, which would overflow a native stack.
+  const int n = 100000;
+  const std::u16string all_a(2 * n, u'A');
+  std::u16string ab;
+  for (int i = 0; i < n; ++i) ab += u"AB";
+  const runtime::PortableTextServices text;
+  EXPECT_EQ(Module1::NameMatchScore(all_a, ab, text), 5.0 * n / (4 * n));
+  EXPECT_TRUE(Module1::Codes1.empty());
+  EXPECT_TRUE(Module1::Codes2.empty());
+
+  // Staircases: A^t..A^1 are all matched, the separators never.
+  const int steps = 300;
+  const Bytes up = ToBytes(Staircase(steps, 'B')), down = ToBytes(Staircase(steps, 'C'));
+  EXPECT_EQ(FastMatchCount(up, down, 1, Size(up), 1, Size(down)), steps * (steps + 1) / 2);
+  // Equal texts and a longer copy of one letter match whole.
+  const Bytes long_a = ToBytes(std::string(300001, 'A'));
+  EXPECT_EQ(FastMatchCount(long_a, long_a, 1, 300000, 1, 300001), 300000);
+}
+
+TEST(CountMatches, RaisesWhatThePlainScanRaises) {
+  FillCodesForTest("ABC", "AB");
+  using runtime::ErrorKind;
+  const auto error = [](int32_t s1, int32_t e1, int32_t s2, int32_t e2) {
+    try {
+      Module1::CountMatches(s1, e1, s2, e2);
+    } catch (const runtime::RuntimeError& e) {
+      return static_cast<int>(e.kind());
+    }
+    return -1;
+  };
+  const int kSubscript = static_cast<int>(ErrorKind::kSubscriptOutOfRange);
+  EXPECT_EQ(error(4, 5, 1, 2), kSubscript);  // first range past the end
+  EXPECT_EQ(error(2, 4, 1, 2), kSubscript);  // first range running past it
+  EXPECT_EQ(error(1, 3, 2, 3), kSubscript);  // second range running past it
+  EXPECT_EQ(error(1, 3, 3, 2), -1);          // empty: the guard returns 0 first
+  EXPECT_EQ(Module1::CountMatches(2, 3, 1, 2), 1);
+  Module1::Codes1.Erase();
+  Module1::Codes2.Erase();
+  EXPECT_EQ(error(1, 1, 1, 1), kSubscript);  // arrays empty between score calls
+}
+
+TEST(SuffixArray, SortsSuffixesAndTheirCommonPrefixes) {
+  RandomTexts random(17);
+  for (int trial = 0; trial < 400; ++trial) {
+    const int size = random.Between(1, 60);
+    std::vector<int32_t> text(static_cast<std::size_t>(size));
+    for (auto& c : text) c = random.Between(1, 1 + trial % 4);
+    text.back() = 0;
+    std::vector<int32_t> order(text.size()), scratch(text.size()), prefix(text.size());
+    scoring::BuildSuffixArray(text, 6, order);
+    scoring::BuildCommonPrefixes(text, order, scratch, prefix);
+
+    std::vector<int32_t> expected(text.size());
+    std::iota(expected.begin(), expected.end(), 0);
+    const auto suffix = [&](int32_t i) { return std::vector<int32_t>(text.begin() + i, text.end()); };
+    std::sort(expected.begin(), expected.end(), [&](int32_t x, int32_t y) { return suffix(x) < suffix(y); });
+    ASSERT_EQ(order, expected);
+    for (std::size_t r = 1; r < order.size(); ++r) {
+      const auto x = suffix(order[r - 1]), y = suffix(order[r]);
+      const auto mismatch = std::mismatch(x.begin(), x.end(), y.begin(), y.end());
+      ASSERT_EQ(prefix[r], mismatch.first - x.begin()) << "rank " << r;
+    }
+  }
+}
+
+}  // namespace
