@@ -1,0 +1,30 @@
+#!/bin/sh
+# Builds everything and runs every test: native (GoogleTest, then again under AddressSanitizer
+# and UndefinedBehaviorSanitizer), the 64-bit Windows build under Wine, and the checks on the
+# 32-bit Windows build, which cannot run here.
+set -eu
+cd "$(dirname "$0")/.."
+sh tools/install-deps.sh
+
+failed=""
+run() {
+  echo "== $*"
+  "$@" || failed="$failed\n  $*"
+}
+
+for preset in native native-sanitize win64 win32; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+done
+
+run ctest --preset native
+run ctest --preset native-sanitize
+run sh tools/with-display.sh ctest --preset win64
+run ctest --preset win32
+run /usr/bin/python3 tests/art/test_art.py
+
+if [ -n "$failed" ]; then
+  printf "FAILED:$failed\n"
+  exit 1
+fi
+echo "All test suites passed."
