@@ -1,5 +1,6 @@
 // PAIRLY Calc: shows Form1 and runs until Exit or until its last window is gone.
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include "../../resources/resource_ids.h"

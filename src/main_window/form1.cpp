@@ -23,6 +23,7 @@ constexpr FontDescription kPerson2Font{L"Zurich BlkEx BT", 1200, 700, L"League S
 constexpr FontDescription kResultFont{L"Tubular", 2775, 400, L"Dosis"};
 
 // Front to back; text boxes and buttons lie above the labels and pictures whatever their place.
+// clang-format off
 constexpr std::array<ControlDescription, 8> kControls{{
     {.kind = ControlKind::kTextBox, .name = L"person1", .id = kPerson1,
      .left = 120, .top = 3480, .width = 2175, .height = 420,
@@ -49,9 +50,14 @@ constexpr std::array<ControlDescription, 8> kControls{{
      .left = 0, .top = 0, .width = 4800, .height = 3600,
      .picture = {PictureFormat::kBitmap, PAIRLY_BITMAP_CARTOON}},
 }};
+// clang-format on
 
-std::u16string ToU16(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
-std::wstring ToWide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
+std::u16string ToU16(const std::wstring& text) {
+  return std::u16string(text.begin(), text.end());
+}
+std::wstring ToWide(std::u16string_view text) {
+  return std::wstring(text.begin(), text.end());
+}
 
 }  // namespace
 
@@ -84,13 +90,21 @@ void Form1::OnClick(int id) {
   }
 }
 
-std::u16string Form1::View::Person1Text() { return ToU16(form_.Text(kPerson1)); }
-std::u16string Form1::View::Person2Text() { return ToU16(form_.Text(kPerson2)); }
-std::u16string Form1::View::ResultCaption() { return ToU16(form_.Caption(kResult)); }
+std::u16string Form1::View::Person1Text() {
+  return ToU16(form_.Text(kPerson1));
+}
+std::u16string Form1::View::Person2Text() {
+  return ToU16(form_.Text(kPerson2));
+}
+std::u16string Form1::View::ResultCaption() {
+  return ToU16(form_.Caption(kResult));
+}
 void Form1::View::SetResultCaption(std::u16string_view caption) {
   form_.SetCaption(kResult, ToWide(caption));
 }
-std::u16string Form1::View::Result2Caption() { return ToU16(form_.Caption(kResult2)); }
+std::u16string Form1::View::Result2Caption() {
+  return ToU16(form_.Caption(kResult2));
+}
 void Form1::View::SetResult2Caption(std::u16string_view caption) {
   form_.SetCaption(kResult2, ToWide(caption));
 }

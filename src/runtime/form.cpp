@@ -10,7 +10,9 @@
 namespace runtime {
 namespace {
 
-COLORREF ToColorRef(uint32_t colour) { return static_cast<COLORREF>(colour); }
+COLORREF ToColorRef(uint32_t colour) {
+  return static_cast<COLORREF>(colour);
+}
 
 bool IsChildControl(ControlKind kind) {
   return kind == ControlKind::kTextBox || kind == ControlKind::kCommandButton;
@@ -72,7 +74,9 @@ void Application::ShowMessage(std::wstring_view prompt) const {
   MessageBoxW(owner, text.c_str(), title_.c_str(), MB_OK);
 }
 
-void Application::Opened(Form& form) { open_.push_back(&form); }
+void Application::Opened(Form& form) {
+  open_.push_back(&form);
+}
 
 void Application::Closed(Form& form) {
   std::erase(open_, &form);
@@ -84,7 +88,9 @@ void Application::Closed(Form& form) {
 Form::Form(Application& application, const WindowDescription& description)
     : application_(application), description_(description) {}
 
-Form::~Form() { Unload(); }
+Form::~Form() {
+  Unload();
+}
 
 bool Form::Load() {
   if (window_) return false;
@@ -115,6 +121,11 @@ std::size_t Form::IndexOf(int id) const {
 HWND Form::Control(int id) const {
   const std::size_t index = IndexOf(id);
   return index < controls_.size() ? controls_[index] : nullptr;
+}
+
+HFONT Form::Font(int id) const {
+  const std::size_t index = IndexOf(id);
+  return index < fonts_.size() ? fonts_[index].get() : nullptr;
 }
 
 std::wstring Form::Text(int id) const {
@@ -217,9 +228,9 @@ void Form::CreateControls() {
     bigIcon_.reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(description_.iconId),
                                                  IMAGE_ICON, GetSystemMetrics(SM_CXICON),
                                                  GetSystemMetrics(SM_CYICON), 0)));
-    smallIcon_.reset(static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(description_.iconId), IMAGE_ICON,
-                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
+    smallIcon_.reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(description_.iconId),
+                                                   IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                   GetSystemMetrics(SM_CYSMICON), 0)));
     SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
     SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
   }
@@ -243,15 +254,14 @@ void Form::CreateControls() {
   for (std::size_t index : order) {
     const ControlDescription& control = controls[index];
     const bool isTextBox = control.kind == ControlKind::kTextBox;
-    const DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP |
-                        (isTextBox ? ES_LEFT | ES_AUTOHSCROLL : BS_PUSHBUTTON);
+    const DWORD style =
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | (isTextBox ? ES_LEFT | ES_AUTOHSCROLL : BS_PUSHBUTTON);
     const RECT box = PixelRect(control);
     const std::wstring caption(control.caption);
-    HWND child = CreateWindowExW(isTextBox ? WS_EX_CLIENTEDGE : 0, isTextBox ? L"EDIT" : L"BUTTON",
-                                 caption.c_str(), style, box.left, box.top, box.right - box.left,
-                                 box.bottom - box.top, window_,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
-                                 instance, nullptr);
+    HWND child = CreateWindowExW(
+        isTextBox ? WS_EX_CLIENTEDGE : 0, isTextBox ? L"EDIT" : L"BUTTON", caption.c_str(), style,
+        box.left, box.top, box.right - box.left, box.bottom - box.top, window_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
     if (!child) Raise(ErrorKind::kControlCallFailed);
     SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[index].get()), FALSE);
     controls_[index] = child;
@@ -324,8 +334,8 @@ void Form::Paint(HDC dc, const RECT& area) const {
       RECT textBox = box;
       const UINT format = DT_WORDBREAK | DT_NOPREFIX |
                           (control.alignment == TextAlignment::kCenter ? DT_CENTER : DT_LEFT);
-      DrawTextW(memory.get(), captions_[i].c_str(), static_cast<int>(captions_[i].size()),
-                &textBox, format);
+      DrawTextW(memory.get(), captions_[i].c_str(), static_cast<int>(captions_[i].size()), &textBox,
+                format);
     }
   }
   BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, memory.get(),
@@ -418,7 +428,8 @@ LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_LBUTTONDOWN: {
-      pressed_ = HitTest(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+      pressed_ =
+          HitTest(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
       if (pressed_ != 0) SetCapture(window_);
       return 0;
     }

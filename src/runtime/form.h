@@ -65,6 +65,8 @@ class Form {
   bool IsOpen() const { return window_ != nullptr; }
   HWND window() const { return window_; }
   HWND Control(int id) const;
+  // The font a control or label is drawn with, while the window is open.
+  HFONT Font(int id) const;
   const WindowDescription& description() const { return description_; }
 
   // A text box's text; a failing control call raises the runtime error.
@@ -81,8 +83,7 @@ class Form {
   virtual void OnKeyChar() {}
 
  private:
-  static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam,
-                                          LPARAM lParam);
+  static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   template <typename Handler>
   void RunHandler(Handler handler);

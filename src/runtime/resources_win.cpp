@@ -1,4 +1,5 @@
 #include <windows.h>
+
 #include <wincodec.h>
 
 #include <string>
@@ -72,15 +73,17 @@ int CALLBACK FoundFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found)
 
 UniqueBitmap LoadPicture(const PictureDescription& picture) {
   switch (picture.format) {
-    case PictureFormat::kNone: return nullptr;
+    case PictureFormat::kNone:
+      return nullptr;
     case PictureFormat::kBitmap: {
       UniqueBitmap bitmap(static_cast<HBITMAP>(
-          LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(picture.resourceId),
-                     IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+          LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(picture.resourceId), IMAGE_BITMAP,
+                     0, 0, LR_CREATEDIBSECTION)));
       if (!bitmap) Raise(ErrorKind::kControlCallFailed);
       return bitmap;
     }
-    case PictureFormat::kJpeg: return DecodeJpeg(picture.resourceId);
+    case PictureFormat::kJpeg:
+      return DecodeJpeg(picture.resourceId);
   }
   return nullptr;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+
 #include <objbase.h>
 
 #include <memory>
@@ -20,10 +21,18 @@ struct HandleCloser {
 template <typename Handle, auto Close>
 using UniqueHandle = std::unique_ptr<std::remove_pointer_t<Handle>, HandleCloser<Handle, Close>>;
 
-inline void DeleteGdiObject(HGDIOBJ object) noexcept { DeleteObject(object); }
-inline void DestroyIconHandle(HICON icon) noexcept { DestroyIcon(icon); }
-inline void DeleteMemoryDc(HDC dc) noexcept { DeleteDC(dc); }
-inline void RemoveMemoryFont(HANDLE font) noexcept { RemoveFontMemResourceEx(font); }
+inline void DeleteGdiObject(HGDIOBJ object) noexcept {
+  DeleteObject(object);
+}
+inline void DestroyIconHandle(HICON icon) noexcept {
+  DestroyIcon(icon);
+}
+inline void DeleteMemoryDc(HDC dc) noexcept {
+  DeleteDC(dc);
+}
+inline void RemoveMemoryFont(HANDLE font) noexcept {
+  RemoveFontMemResourceEx(font);
+}
 
 using UniqueFont = UniqueHandle<HFONT, DeleteGdiObject>;
 using UniqueBitmap = UniqueHandle<HBITMAP, DeleteGdiObject>;

@@ -17,7 +17,9 @@ constexpr int TwipsToPixels(int twips) {
 }
 
 // Font heights at 96 dots per inch: 12 pt is 16 pixels, 27.75 pt is 37, 9.75 pt is 13.
-constexpr int PointsToPixels(int centipoints) { return (centipoints * 96 + 3600) / 7200; }
+constexpr int PointsToPixels(int centipoints) {
+  return (centipoints * 96 + 3600) / 7200;
+}
 
 inline constexpr uint32_t kDefaultColour = 0xFFFFFFFFu;
 
@@ -70,7 +72,7 @@ struct WindowDescription {
   int clientWidth, clientHeight;
   uint32_t backColour;
   bool closeBox;
-  int iconId = 0;                     // icon group resource, 0 for none
+  int iconId = 0;                      // icon group resource, 0 for none
   PictureDescription background = {};  // drawn at its own size from the top-left corner
   std::span<const ControlDescription> controls = {};  // in stacking order, front to back
   std::span<const TimerDescription> timers = {};      // started when the window is created
