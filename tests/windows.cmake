@@ -5,3 +5,22 @@ target_compile_options(window_tests PRIVATE ${PAIRLY_WARNINGS})
 target_link_options(window_tests PRIVATE -municode)
 add_test(NAME window_tests COMMAND window_tests)
 list(APPEND wine_tests window_tests)
+
+# pairly-calc.exe itself: its resources, and the program driven from another process.
+add_executable(app_tests app_test.cpp)
+target_link_libraries(app_tests PRIVATE pairly_windows gtest_main version)
+target_compile_options(app_tests PRIVATE ${PAIRLY_WARNINGS})
+target_compile_definitions(app_tests PRIVATE PAIRLY_CALC_EXE="$<TARGET_FILE:pairly-calc>")
+add_dependencies(app_tests pairly-calc)
+add_test(NAME app_tests COMMAND app_tests)
+list(APPEND wine_tests app_tests)
+
+# Both builds: the executable imports Windows' own DLLs only.
+add_test(NAME imports_system_dlls_only
+  COMMAND ${PROJECT_SOURCE_DIR}/tools/check-imports.sh ${CMAKE_OBJDUMP} $<TARGET_FILE:pairly-calc>)
+
+# Drives the running program for tools/screenshot.sh.
+add_executable(pairly_drive pairly_drive.cpp)
+target_link_libraries(pairly_drive PRIVATE pairly_windows)
+target_compile_options(pairly_drive PRIVATE ${PAIRLY_WARNINGS})
+target_link_options(pairly_drive PRIVATE -municode)
