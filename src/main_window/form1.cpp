@@ -73,7 +73,7 @@ const runtime::WindowDescription kForm1{
 };
 
 Form1::Form1(runtime::Application& application, const runtime::TextServices& text)
-    : Form(application, kForm1), text_(text) {}
+    : Form(application, kForm1), text_(text), splash_(application) {}
 
 void Form1::OnClick(int id) {
   switch (id) {
@@ -84,6 +84,9 @@ void Form1::OnClick(int id) {
     }
     case kCommand2:
       application().End();
+      break;
+    case kImage1:
+      splash_.Open();
       break;
     default:
       break;

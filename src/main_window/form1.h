@@ -9,6 +9,7 @@
 #include "runtime/form.h"
 #include "runtime/text_services.h"
 #include "runtime/window_description.h"
+#include "splash_window/frm_splash.h"
 
 namespace main_window {
 
@@ -31,6 +32,9 @@ class Form1 : public runtime::Form {
   explicit Form1(runtime::Application& application,
                  const runtime::TextServices& text = runtime::SystemTextServices());
 
+  // The one splash window, open or not; it may outlive this window.
+  splash_window::FrmSplash& splash() { return splash_; }
+
  protected:
   void OnClick(int id) override;
 
@@ -52,6 +56,7 @@ class Form1 : public runtime::Form {
   };
 
   const runtime::TextServices& text_;
+  splash_window::FrmSplash splash_;
 };
 
 }  // namespace main_window
