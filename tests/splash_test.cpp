@@ -49,17 +49,15 @@ class Splash : public testing::Test {
         Pump([&] { return splash().IsOpen() && GetForegroundWindow() == splash().window(); }));
     return clicked;
   }
+  static BOOL CALLBACK CountSplash(HWND window, LPARAM found) {
+    wchar_t name[32] = {};
+    GetClassNameW(window, name, 32);
+    if (std::wstring(name) == L"frmSplash") ++*reinterpret_cast<int*>(found);
+    return TRUE;
+  }
   int SplashWindows() const {
     int count = 0;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM found) {
-          wchar_t name[32] = {};
-          GetClassNameW(window, name, 32);
-          if (std::wstring(name) == L"frmSplash") ++*reinterpret_cast<int*>(found);
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
+    EnumThreadWindows(GetCurrentThreadId(), CountSplash, reinterpret_cast<LPARAM>(&count));
     return count;
   }
 

@@ -20,7 +20,7 @@ constexpr uint32_t kLavender = 0x00FFC0C0;
 // The program carries League Spartan Black and Dosis Bold for systems without these faces.
 constexpr FontDescription kPerson1Font{L"Zurich BlkEx BT", 1200, 400, L"League Spartan Black"};
 constexpr FontDescription kPerson2Font{L"Zurich BlkEx BT", 1200, 700, L"League Spartan Black"};
-constexpr FontDescription kResultFont{L"Tubular", 2775, 400, L"Dosis"};
+constexpr FontDescription kResultFont{L"Tubular", 2775, 400, L"Dosis", 700};
 
 // Front to back; text boxes and buttons lie above the labels and pictures whatever their place.
 // clang-format off

@@ -118,8 +118,11 @@ UniqueFont CreateDescribedFont(const FontDescription& font) {
     logical.lfClipPrecision = CLIP_DEFAULT_PRECIS;
     logical.lfQuality = DEFAULT_QUALITY;
     logical.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-    const std::wstring_view face =
-        font.fallbackFace.empty() || IsFontInstalled(font.face) ? font.face : font.fallbackFace;
+    const bool useFallback = !font.fallbackFace.empty() && !IsFontInstalled(font.face);
+    const std::wstring_view face = useFallback ? font.fallbackFace : font.face;
+    // Asking for the carried face's own weight picks it even where the system has other
+    // weights of the same family.
+    if (useFallback && font.fallbackWeight != 0) logical.lfWeight = font.fallbackWeight;
     face.copy(logical.lfFaceName, LF_FACESIZE - 1);
   }
   logical.lfItalic = logical.lfUnderline = logical.lfStrikeOut = FALSE;

@@ -43,6 +43,7 @@ struct FontDescription {
   int weight = 400;
   // Shown where the face is not installed; the program carries these faces itself.
   std::wstring_view fallbackFace = {};
+  int fallbackWeight = 0;  // the weight of the carried face to ask for; 0 for the same weight
 };
 
 enum class TextAlignment { kLeft, kCenter };
