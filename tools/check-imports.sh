@@ -1,8 +1,10 @@
 #!/bin/sh
-# check-imports.sh OBJDUMP EXE: fails unless EXE imports Windows system DLLs only, and says
-# which it imports.
+# check-imports.sh OBJDUMP EXE: fails unless EXE is a GUI-subsystem program that imports
+# Windows system DLLs only, and says which it imports.
 set -eu
 objdump=$1 exe=$2
+headers=$("$objdump" -p "$exe")
+echo "$headers" | grep -q '^Subsystem[[:space:]]*00000002' || { echo "not a GUI program: $exe" >&2; exit 1; }
 dlls=$("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
 [ -n "$dlls" ] || { echo "no imports found in $exe" >&2; exit 1; }
 status=0

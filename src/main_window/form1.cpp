@@ -51,6 +51,7 @@ constexpr std::array<ControlDescription, 8> kControls{{
      .picture = {PictureFormat::kBitmap, PAIRLY_BITMAP_CARTOON}},
 }};
 // clang-format on
+static_assert(runtime::ControlIdsAreUsable(kControls));
 
 std::u16string ToU16(const std::wstring& text) {
   return std::u16string(text.begin(), text.end());

@@ -3,6 +3,7 @@
 // 0x00BBGGRR values, font sizes are in hundredths of a point.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -60,6 +61,18 @@ struct ControlDescription {
   int tabIndex = -1;
   TextAlignment alignment = TextAlignment::kLeft;
 };
+
+// The dialog manager sends IDOK (1) and IDCANCEL (2) for Enter and Esc; a control with one
+// of those ids would be pressed by them. Ids must also tell controls apart.
+constexpr bool ControlIdsAreUsable(std::span<const ControlDescription> controls) {
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    if (controls[i].id <= 2) return false;
+    for (std::size_t j = i + 1; j < controls.size(); ++j) {
+      if (controls[i].id == controls[j].id) return false;
+    }
+  }
+  return true;
+}
 
 struct TimerDescription {
   std::wstring_view name;

@@ -29,6 +29,7 @@ constexpr std::array<ControlDescription, 3> kControls{{
      .caption = L"by Pairly", .textColour = kWhite, .font = kSmallBold},
 }};
 // clang-format on
+static_assert(runtime::ControlIdsAreUsable(kControls));
 
 constexpr std::array<runtime::TimerDescription, 1> kTimers{{{L"Timer1", kTimer1, 1000}}};
 
