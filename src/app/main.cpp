@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include <string>
+
 #include "../../resources/resource_ids.h"
 #include "main_window/form1.h"
 #include "runtime/resources.h"
@@ -22,7 +24,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   try {
     form1.Load();
   } catch (const std::exception&) {
-    MessageBoxW(nullptr, L"The main window could not be created.", L"PAIRLY Calc", MB_OK);
+    const std::wstring text = L"The main window could not be created (error " +
+                              std::to_wstring(form1.creationError()) + L").";
+    MessageBoxW(nullptr, text.c_str(), L"PAIRLY Calc", MB_OK);
     return 1;
   }
   form1.Show();

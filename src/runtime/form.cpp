@@ -183,7 +183,10 @@ void Form::Create() {
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.lpszClassName = className.c_str();
-    if (!RegisterClassExW(&windowClass)) Raise(ErrorKind::kControlCallFailed);
+    if (!RegisterClassExW(&windowClass)) {
+      creationError_ = GetLastError();
+      Raise(ErrorKind::kControlCallFailed);
+    }
   }
 
   const DWORD style = FrameStyle(description_);
@@ -195,7 +198,10 @@ void Form::Create() {
   HWND created = CreateWindowExW(kFrameExStyle, className.c_str(), title.c_str(), style, 0, 0,
                                  frame.right - frame.left, frame.bottom - frame.top, nullptr,
                                  nullptr, instance, this);
-  if (!created) Raise(ErrorKind::kControlCallFailed);
+  if (!created) {
+    creationError_ = GetLastError();
+    Raise(ErrorKind::kControlCallFailed);
+  }
 
   // Correct for frames the adjustment got wrong, then centre on the primary work area.
   RECT client, outer;

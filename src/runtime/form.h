@@ -55,8 +55,10 @@ class Form {
   Form& operator=(const Form&) = delete;
   virtual ~Form();
 
-  // Creates the window (hidden) unless it is open; true when it was created now.
+  // Creates the window (hidden) unless it is open; true when it was created now. A failure
+  // raises the control-call error; creationError() then gives the platform's error code.
   bool Load();
+  DWORD creationError() const { return creationError_; }
   // Shows the window modeless, activated and in front.
   void Show();
   // Closes the window and releases its controls, fonts, pictures and timers.
@@ -111,6 +113,7 @@ class Form {
   UniqueIcon smallIcon_;
   HWND focus_ = nullptr;  // the control that had the focus when the window was deactivated
   int pressed_ = 0;       // the picture or label under a held mouse button
+  DWORD creationError_ = 0;
 };
 
 }  // namespace runtime
