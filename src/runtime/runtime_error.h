@@ -8,11 +8,11 @@
 namespace runtime {
 
 enum class ErrorKind {
-  kOverflow,            // 32-bit integer arithmetic or narrowing overflowed
-  kSubscriptOutOfRange, // array index outside the array's current bounds
-  kFloatingPoint,       // invalid operation, division by zero or overflow in double arithmetic
-  kTypeMismatch,        // text that does not read as a number
-  kControlCallFailed,   // a property read or write on a control failed
+  kOverflow,             // 32-bit integer arithmetic or narrowing overflowed
+  kSubscriptOutOfRange,  // array index outside the array's current bounds
+  kFloatingPoint,        // invalid operation, division by zero or overflow in double arithmetic
+  kTypeMismatch,         // text that does not read as a number
+  kControlCallFailed,    // a property read or write on a control failed
 };
 
 class RuntimeError : public std::runtime_error {

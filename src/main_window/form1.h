@@ -1,0 +1,62 @@
+// Form1, the main window: two name boxes, Calculate and Exit, the percentage over the
+// cartoon, and the cartoon that opens the splash window.
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "main_window/calculate_command.h"
+#include "runtime/form.h"
+#include "runtime/text_services.h"
+#include "runtime/window_description.h"
+#include "splash_window/frm_splash.h"
+
+namespace main_window {
+
+// Control ids; 1 and 2 are the dialog manager's IDOK and IDCANCEL.
+enum Form1Control : int {
+  kPerson1 = 101,
+  kCommand2 = 102,
+  kCommand1 = 103,
+  kPerson2 = 104,
+  kImage2 = 105,
+  kResult2 = 106,
+  kResult = 107,
+  kImage1 = 108,
+};
+
+extern const runtime::WindowDescription kForm1;
+
+class Form1 : public runtime::Form {
+ public:
+  explicit Form1(runtime::Application& application,
+                 const runtime::TextServices& text = runtime::SystemTextServices());
+
+  // The one splash window, open or not; it may outlive this window.
+  splash_window::FrmSplash& splash() { return splash_; }
+
+ protected:
+  void OnClick(int id) override;
+
+ private:
+  // Calculate's view of this window.
+  class View : public CalculateView {
+   public:
+    explicit View(Form1& form) : form_(form) {}
+    std::u16string Person1Text() override;
+    std::u16string Person2Text() override;
+    std::u16string ResultCaption() override;
+    void SetResultCaption(std::u16string_view caption) override;
+    std::u16string Result2Caption() override;
+    void SetResult2Caption(std::u16string_view caption) override;
+    void ShowMessage(std::u16string_view prompt) override;
+
+   private:
+    Form1& form_;
+  };
+
+  const runtime::TextServices& text_;
+  splash_window::FrmSplash splash_;
+};
+
+}  // namespace main_window

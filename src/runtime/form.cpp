@@ -1,0 +1,476 @@
+#include "runtime/form.h"
+
+#include <algorithm>
+#include <exception>
+#include <string>
+
+#include "runtime/resources.h"
+#include "runtime/runtime_error.h"
+
+namespace runtime {
+namespace {
+
+COLORREF ToColorRef(uint32_t colour) {
+  return static_cast<COLORREF>(colour);
+}
+
+bool IsChildControl(ControlKind kind) {
+  return kind == ControlKind::kTextBox || kind == ControlKind::kCommandButton;
+}
+
+DWORD FrameStyle(const WindowDescription& description) {
+  // A fixed dialog frame: caption, no sizing border, no minimise or maximise box.
+  DWORD style = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
+  if (description.closeBox) style |= WS_SYSMENU;
+  return style;
+}
+
+constexpr DWORD kFrameExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+
+void ReportError(const Application& application, const std::exception& error) {
+  if (const auto* runtimeError = dynamic_cast<const RuntimeError*>(&error)) {
+    const std::u16string report = ErrorReport(runtimeError->kind());
+    application.ShowMessage(std::wstring(report.begin(), report.end()));
+  } else {
+    const std::string what = error.what();
+    application.ShowMessage(L"Run-time error:\n\n" + std::wstring(what.begin(), what.end()));
+  }
+}
+
+}  // namespace
+
+// ---- Application ----
+
+int Application::Run() {
+  MSG message;
+  while (!open_.empty() && GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (TranslateDialogKeys(message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return 0;
+}
+
+bool Application::TranslateDialogKeys(MSG& message) {
+  if (!message.hwnd) return false;
+  HWND root = GetAncestor(message.hwnd, GA_ROOT);
+  // A window without focusable controls (the splash) gets its own keys, Enter and Esc
+  // included; the dialog manager would turn those into commands instead.
+  for (Form* form : open_) {
+    if (form->window_ == root && form->UsesDialogKeys()) return IsDialogMessageW(root, &message);
+  }
+  return false;
+}
+
+void Application::End() {
+  ending_ = true;
+  const std::vector<Form*> open = open_;
+  for (Form* form : open) form->Unload();
+}
+
+void Application::ShowMessage(std::wstring_view prompt) const {
+  const std::wstring text(prompt);
+  HWND owner = GetActiveWindow();
+  MessageBoxW(owner, text.c_str(), title_.c_str(), MB_OK);
+}
+
+void Application::Opened(Form& form) {
+  open_.push_back(&form);
+}
+
+void Application::Closed(Form& form) {
+  std::erase(open_, &form);
+  if (open_.empty()) PostQuitMessage(0);
+}
+
+// ---- Form ----
+
+Form::Form(Application& application, const WindowDescription& description)
+    : application_(application), description_(description) {}
+
+Form::~Form() {
+  Unload();
+}
+
+bool Form::Load() {
+  if (window_) return false;
+  Create();
+  return true;
+}
+
+void Form::Show() {
+  if (!window_) return;
+  ShowWindow(window_, SW_SHOW);
+  SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  SetForegroundWindow(window_);
+  SetActiveWindow(window_);
+}
+
+void Form::Unload() {
+  if (window_) DestroyWindow(window_);
+}
+
+std::size_t Form::IndexOf(int id) const {
+  const auto& controls = description_.controls;
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    if (controls[i].id == id) return i;
+  }
+  Raise(ErrorKind::kControlCallFailed);
+}
+
+HWND Form::Control(int id) const {
+  const std::size_t index = IndexOf(id);
+  return index < controls_.size() ? controls_[index] : nullptr;
+}
+
+HFONT Form::Font(int id) const {
+  const std::size_t index = IndexOf(id);
+  return index < fonts_.size() ? fonts_[index].get() : nullptr;
+}
+
+std::wstring Form::Text(int id) const {
+  HWND control = Control(id);
+  if (!control) Raise(ErrorKind::kControlCallFailed);
+  SetLastError(0);
+  const int length = GetWindowTextLengthW(control);
+  if (length == 0 && GetLastError() != 0) Raise(ErrorKind::kControlCallFailed);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const int copied = GetWindowTextW(control, text.data(), length + 1);
+  text.resize(static_cast<std::size_t>(std::max(copied, 0)));
+  return text;
+}
+
+std::wstring Form::Caption(int id) const {
+  const std::size_t index = IndexOf(id);
+  if (!window_ || description_.controls[index].kind != ControlKind::kLabel) {
+    Raise(ErrorKind::kControlCallFailed);
+  }
+  return captions_[index];
+}
+
+void Form::SetCaption(int id, std::wstring_view caption) {
+  const std::size_t index = IndexOf(id);
+  if (!window_ || description_.controls[index].kind != ControlKind::kLabel) {
+    Raise(ErrorKind::kControlCallFailed);
+  }
+  if (captions_[index] == caption) return;
+  captions_[index] = caption;
+  // Repainted from the pictures beneath on the next paint, so the old text leaves no trace;
+  // two captions set within one event show only the last.
+  const RECT box = PixelRect(description_.controls[index]);
+  InvalidateRect(window_, &box, FALSE);
+}
+
+RECT Form::PixelRect(const ControlDescription& control) const {
+  const int left = TwipsToPixels(control.left);
+  const int top = TwipsToPixels(control.top);
+  return RECT{left, top, left + TwipsToPixels(control.width), top + TwipsToPixels(control.height)};
+}
+
+bool Form::UsesDialogKeys() const {
+  return std::any_of(controls_.begin(), controls_.end(), [](HWND c) { return c != nullptr; });
+}
+
+void Form::Create() {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  const std::wstring className(description_.name);
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  if (!GetClassInfoExW(instance, className.c_str(), &windowClass)) {
+    windowClass = WNDCLASSEXW{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = WindowProcedure;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = className.c_str();
+    if (!RegisterClassExW(&windowClass)) {
+      creationError_ = GetLastError();
+      Raise(ErrorKind::kControlCallFailed);
+    }
+  }
+
+  const DWORD style = FrameStyle(description_);
+  const int clientWidth = TwipsToPixels(description_.clientWidth);
+  const int clientHeight = TwipsToPixels(description_.clientHeight);
+  RECT frame{0, 0, clientWidth, clientHeight};
+  AdjustWindowRectEx(&frame, style, FALSE, kFrameExStyle);
+  const std::wstring title(description_.title);
+  HWND created = CreateWindowExW(kFrameExStyle, className.c_str(), title.c_str(), style, 0, 0,
+                                 frame.right - frame.left, frame.bottom - frame.top, nullptr,
+                                 nullptr, instance, this);
+  if (!created) {
+    creationError_ = GetLastError();
+    Raise(ErrorKind::kControlCallFailed);
+  }
+
+  // Correct for frames the adjustment got wrong, then centre on the primary work area.
+  RECT client, outer;
+  GetClientRect(window_, &client);
+  GetWindowRect(window_, &outer);
+  const int width = outer.right - outer.left + clientWidth - client.right;
+  const int height = outer.bottom - outer.top + clientHeight - client.bottom;
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT& work = monitor.rcWork;
+  SetWindowPos(window_, nullptr, work.left + (work.right - work.left - width) / 2,
+               work.top + (work.bottom - work.top - height) / 2, width, height,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form::CreateControls() {
+  const auto& controls = description_.controls;
+  captions_.assign(controls.size(), std::wstring());
+  controls_.assign(controls.size(), nullptr);
+  fonts_.clear();
+  fonts_.resize(controls.size());
+  pictures_.clear();
+  pictures_.resize(controls.size());
+  backBrush_.reset(CreateSolidBrush(ToColorRef(description_.backColour)));
+  background_ = LoadPicture(description_.background);
+
+  if (description_.iconId != 0) {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    bigIcon_.reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(description_.iconId),
+                                                 IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+                                                 GetSystemMetrics(SM_CYICON), 0)));
+    smallIcon_.reset(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(description_.iconId),
+                                                   IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                   GetSystemMetrics(SM_CYSMICON), 0)));
+    SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
+    SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+  }
+
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    const ControlDescription& control = controls[i];
+    captions_[i] = control.caption;
+    if (control.kind == ControlKind::kImage) pictures_[i] = LoadPicture(control.picture);
+    if (control.kind != ControlKind::kImage) fonts_[i] = CreateDescribedFont(control.font);
+  }
+
+  // Child controls in tab order: the dialog manager's Tab follows the children's Z order.
+  std::vector<std::size_t> order;
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    if (IsChildControl(controls[i].kind)) order.push_back(i);
+  }
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return controls[a].tabIndex < controls[b].tabIndex;
+  });
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  for (std::size_t index : order) {
+    const ControlDescription& control = controls[index];
+    const bool isTextBox = control.kind == ControlKind::kTextBox;
+    const DWORD style =
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | (isTextBox ? ES_LEFT | ES_AUTOHSCROLL : BS_PUSHBUTTON);
+    const RECT box = PixelRect(control);
+    const std::wstring caption(control.caption);
+    HWND child = CreateWindowExW(
+        isTextBox ? WS_EX_CLIENTEDGE : 0, isTextBox ? L"EDIT" : L"BUTTON", caption.c_str(), style,
+        box.left, box.top, box.right - box.left, box.bottom - box.top, window_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
+    if (!child) Raise(ErrorKind::kControlCallFailed);
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[index].get()), FALSE);
+    controls_[index] = child;
+  }
+  if (!order.empty()) focus_ = controls_[order.front()];
+
+  for (const TimerDescription& timer : description_.timers) {
+    if (!SetTimer(window_, static_cast<UINT_PTR>(timer.id), timer.intervalMs, nullptr)) {
+      Raise(ErrorKind::kControlCallFailed);
+    }
+  }
+}
+
+void Form::Released() {
+  // The children are gone by now; the objects they showed can go too.
+  captions_.clear();
+  controls_.clear();
+  fonts_.clear();
+  pictures_.clear();
+  background_.reset();
+  backBrush_.reset();
+  bigIcon_.reset();
+  smallIcon_.reset();
+  focus_ = nullptr;
+  pressed_ = 0;
+}
+
+int Form::HitTest(POINT point) const {
+  const auto& controls = description_.controls;
+  for (std::size_t i = 0; i < controls.size(); ++i) {  // front to back
+    if (IsChildControl(controls[i].kind)) continue;
+    const RECT box = PixelRect(controls[i]);
+    if (PtInRect(&box, point)) return controls[i].id;
+  }
+  return 0;
+}
+
+void Form::Paint(HDC dc, const RECT& area) const {
+  RECT client;
+  GetClientRect(window_, &client);
+  // Drawn off screen and copied in one go, so a caption change never flickers.
+  UniqueMemoryDc memory(CreateCompatibleDC(dc));
+  UniqueBitmap canvas(CreateCompatibleBitmap(dc, client.right, client.bottom));
+  if (!memory || !canvas) return;
+  SelectGuard canvasGuard(memory.get(), canvas.get());
+  FillRect(memory.get(), &client, backBrush_.get());
+
+  UniqueMemoryDc source(CreateCompatibleDC(dc));
+  auto drawPicture = [&](HBITMAP picture, int left, int top) {
+    if (!picture || !source) return;
+    BITMAP size{};
+    GetObjectW(picture, sizeof size, &size);
+    SelectGuard pictureGuard(source.get(), picture);
+    BitBlt(memory.get(), left, top, size.bmWidth, size.bmHeight, source.get(), 0, 0, SRCCOPY);
+  };
+  drawPicture(background_.get(), 0, 0);
+
+  SetBkMode(memory.get(), TRANSPARENT);
+  const auto& controls = description_.controls;
+  for (std::size_t i = controls.size(); i-- > 0;) {  // back to front
+    const ControlDescription& control = controls[i];
+    const RECT box = PixelRect(control);
+    if (control.kind == ControlKind::kImage) {
+      drawPicture(pictures_[i].get(), box.left, box.top);
+    } else if (control.kind == ControlKind::kLabel && !captions_[i].empty()) {
+      SelectGuard fontGuard(memory.get(), fonts_[i].get());
+      SetTextColor(memory.get(), control.textColour == kDefaultColour
+                                     ? GetSysColor(COLOR_BTNTEXT)
+                                     : ToColorRef(control.textColour));
+      RECT textBox = box;
+      const UINT format = DT_WORDBREAK | DT_NOPREFIX |
+                          (control.alignment == TextAlignment::kCenter ? DT_CENTER : DT_LEFT);
+      DrawTextW(memory.get(), captions_[i].c_str(), static_cast<int>(captions_[i].size()), &textBox,
+                format);
+    }
+  }
+  BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, memory.get(),
+         area.left, area.top, SRCCOPY);
+}
+
+template <typename Handler>
+void Form::RunHandler(Handler handler) {
+  // Nothing may escape into the platform's frames: a runtime error is reported, the event
+  // is abandoned and the program carries on.
+  if (application_.ending()) return;
+  try {
+    handler();
+  } catch (const std::exception& error) {
+    ReportError(application_, error);
+  }
+}
+
+LRESULT CALLBACK Form::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  Form* form = nullptr;
+  if (message == WM_NCCREATE) {
+    form = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    form->window_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+  } else {
+    form = reinterpret_cast<Form*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  }
+  if (!form) return DefWindowProcW(window, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    // Messages that still arrive for this HWND must not reach a form that may be gone.
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    form->window_ = nullptr;
+    form->Released();
+    form->application_.Closed(*form);
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+  return form->OnMessage(message, wParam, lParam);
+}
+
+LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      application_.Opened(*this);
+      try {
+        CreateControls();
+      } catch (const std::exception&) {
+        return -1;  // the window is destroyed and Load reports the failure
+      }
+      return 0;
+    case WM_DESTROY:
+      for (const TimerDescription& timer : description_.timers) {
+        KillTimer(window_, static_cast<UINT_PTR>(timer.id));
+      }
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;  // WM_PAINT covers every pixel
+    case WM_PAINT: {
+      PaintDC paint(window_);
+      Paint(paint.dc(), paint.area());
+      return 0;
+    }
+    case WM_PRINTCLIENT: {
+      RECT client;
+      GetClientRect(window_, &client);
+      Paint(reinterpret_cast<HDC>(wParam), client);
+      return 0;
+    }
+    case WM_CTLCOLOREDIT: {
+      const HWND control = reinterpret_cast<HWND>(lParam);
+      const auto found = std::find(controls_.begin(), controls_.end(), control);
+      if (found == controls_.end()) break;
+      const uint32_t colour = description_.controls[found - controls_.begin()].textColour;
+      const HDC dc = reinterpret_cast<HDC>(wParam);
+      if (colour != kDefaultColour) SetTextColor(dc, ToColorRef(colour));
+      SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+    }
+    case WM_COMMAND: {
+      // Only clicks of our own buttons; IDOK and IDCANCEL from Enter and Esc do nothing.
+      const int id = LOWORD(wParam);
+      if (HIWORD(wParam) != BN_CLICKED || lParam == 0) return 0;
+      const std::size_t count = description_.controls.size();
+      for (std::size_t i = 0; i < count; ++i) {
+        if (description_.controls[i].id == id &&
+            description_.controls[i].kind == ControlKind::kCommandButton) {
+          RunHandler([&] { OnClick(id); });
+          break;
+        }
+      }
+      return 0;
+    }
+    case WM_LBUTTONDOWN: {
+      pressed_ =
+          HitTest(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+      if (pressed_ != 0) SetCapture(window_);
+      return 0;
+    }
+    case WM_LBUTTONUP: {
+      const int pressed = std::exchange(pressed_, 0);
+      if (GetCapture() == window_) ReleaseCapture();
+      const int released =
+          HitTest(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+      if (pressed != 0 && pressed == released) RunHandler([&] { OnClick(pressed); });
+      return 0;
+    }
+    case WM_CAPTURECHANGED:
+      pressed_ = 0;
+      return 0;
+    case WM_TIMER:
+      RunHandler([&] { OnTimer(static_cast<int>(wParam)); });
+      return 0;
+    case WM_CHAR:
+      RunHandler([&] { OnKeyChar(); });
+      return 0;
+    case WM_ACTIVATE:
+      // Keep the focused control across deactivation, as a dialog does; a window without
+      // controls keeps the focus itself.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focused = GetFocus();
+        if (focused && IsChild(window_, focused)) focus_ = focused;
+      } else if (focus_ && IsWindow(focus_)) {
+        SetFocus(focus_);
+        return 0;
+      }
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+}  // namespace runtime

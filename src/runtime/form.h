@@ -1,0 +1,119 @@
+// The generic window: built from a WindowDescription, with text boxes and buttons as real
+// child controls and labels and pictures drawn by the window itself in stacking order.
+// A window class of the program derives from Form and overrides the events it handles.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/unique_handle.h"
+#include "runtime/window_description.h"
+
+namespace runtime {
+
+class Form;
+
+// The program's windows, its message loop, its message boxes and its end.
+class Application {
+ public:
+  explicit Application(std::wstring_view title) : title_(title) {}
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
+  std::wstring_view title() const { return title_; }
+
+  // Runs the message loop until the last window is gone or End is called.
+  int Run();
+  // Gives the dialog keyboard (Tab, access keys) to the window the message is for; true when
+  // the message was handled that way.
+  bool TranslateDialogKeys(MSG& message);
+
+  // Closes every window at once; from then on no event handler runs.
+  void End();
+  bool ending() const { return ending_; }
+
+  // A modal message box over the active window: OK only, no icon, the application's title.
+  void ShowMessage(std::wstring_view prompt) const;
+
+ private:
+  friend class Form;
+  void Opened(Form& form);
+  void Closed(Form& form);
+
+  std::wstring title_;
+  std::vector<Form*> open_;
+  bool ending_ = false;
+};
+
+class Form {
+ public:
+  Form(Application& application, const WindowDescription& description);
+  Form(const Form&) = delete;
+  Form& operator=(const Form&) = delete;
+  virtual ~Form();
+
+  // Creates the window (hidden) unless it is open; true when it was created now. A failure
+  // raises the control-call error; creationError() then gives the platform's error code.
+  bool Load();
+  DWORD creationError() const { return creationError_; }
+  // Shows the window modeless, activated and in front.
+  void Show();
+  // Closes the window and releases its controls, fonts, pictures and timers.
+  void Unload();
+
+  bool IsOpen() const { return window_ != nullptr; }
+  HWND window() const { return window_; }
+  HWND Control(int id) const;
+  // The font a control or label is drawn with, while the window is open.
+  HFONT Font(int id) const;
+  const WindowDescription& description() const { return description_; }
+
+  // A text box's text; a failing control call raises the runtime error.
+  std::wstring Text(int id) const;
+  // A label's caption, kept by the window and drawn by it.
+  std::wstring Caption(int id) const;
+  void SetCaption(int id, std::wstring_view caption);
+
+ protected:
+  Application& application() const { return application_; }
+  // Events; the defaults run no code.
+  virtual void OnClick(int /*id*/) {}
+  virtual void OnTimer(int /*id*/) {}
+  virtual void OnKeyChar() {}
+
+ private:
+  static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  template <typename Handler>
+  void RunHandler(Handler handler);
+
+  void Create();
+  void CreateControls();
+  void Released();
+  void Paint(HDC dc, const RECT& area) const;
+  RECT PixelRect(const ControlDescription& control) const;
+  int HitTest(POINT point) const;
+  std::size_t IndexOf(int id) const;
+  bool UsesDialogKeys() const;
+  friend class Application;
+
+  Application& application_;
+  const WindowDescription& description_;
+  HWND window_ = nullptr;
+  std::vector<std::wstring> captions_;  // per control, for labels
+  std::vector<HWND> controls_;          // per control, for text boxes and buttons
+  std::vector<UniqueFont> fonts_;       // per control
+  std::vector<UniqueBitmap> pictures_;  // per control, for images
+  UniqueBitmap background_;
+  UniqueBrush backBrush_;
+  UniqueIcon bigIcon_;
+  UniqueIcon smallIcon_;
+  HWND focus_ = nullptr;  // the control that had the focus when the window was deactivated
+  int pressed_ = 0;       // the picture or label under a held mouse button
+  DWORD creationError_ = 0;
+};
+
+}  // namespace runtime

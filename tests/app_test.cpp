@@ -1,0 +1,180 @@
+// pairly-calc.exe as built: its resources read back from the file, and the program started
+// and driven from outside like a user would.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "window_test_support.h"
+
+namespace {
+
+using namespace window_test;
+
+// The executable's path as Windows sees it (the build passes the Unix path; Z: is /).
+std::wstring ProgramPath() {
+  std::string unixPath = PAIRLY_CALC_EXE;
+  std::wstring path = L"Z:";
+  for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+  return path;
+}
+
+class ProgramFile : public testing::Test {
+ protected:
+  void SetUp() override {
+    module_ = LoadLibraryExW(ProgramPath().c_str(), nullptr,
+                             LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(module_, nullptr);
+  }
+  void TearDown() override { FreeLibrary(module_); }
+  std::string Resource(LPCWSTR type, int id) const {
+    HRSRC found = FindResourceW(module_, MAKEINTRESOURCEW(id), type);
+    if (!found) return {};
+    const char* data = static_cast<const char*>(LockResource(LoadResource(module_, found)));
+    return std::string(data, SizeofResource(module_, found));
+  }
+  HMODULE module_ = nullptr;
+};
+
+TEST_F(ProgramFile, CarriesTheHeartAsIconGroupOneWithSixImages) {
+  const std::string group = Resource(MAKEINTRESOURCEW(14) /*RT_GROUP_ICON*/, 1);
+  ASSERT_GE(group.size(), 6u);
+  uint16_t count = 0;
+  std::memcpy(&count, group.data() + 4, 2);
+  EXPECT_EQ(count, 6);
+  // 48, 32 and 16 pixels, each at 8 and at 32 bits.
+  int sizes[3] = {};
+  for (uint16_t i = 0; i < count && group.size() >= 6u + 14u * (i + 1u); ++i) {
+    const unsigned char width = static_cast<unsigned char>(group[6 + 14 * i]);
+    uint16_t bits = 0;
+    std::memcpy(&bits, group.data() + 6 + 14 * i + 6, 2);
+    EXPECT_TRUE(bits == 8 || bits == 32);
+    if (width == 48) ++sizes[0];
+    if (width == 32) ++sizes[1];
+    if (width == 16) ++sizes[2];
+  }
+  EXPECT_EQ(sizes[0], 2);
+  EXPECT_EQ(sizes[1], 2);
+  EXPECT_EQ(sizes[2], 2);
+}
+
+TEST_F(ProgramFile, CarriesItsPicturesAndFonts) {
+  EXPECT_EQ(Resource(MAKEINTRESOURCEW(2) /*RT_BITMAP*/, 101).size(), 230454u - 14u);
+  EXPECT_EQ(Resource(MAKEINTRESOURCEW(2), 102).size(), 230454u - 14u);
+  const std::string jpeg = Resource(MAKEINTRESOURCEW(10) /*RT_RCDATA*/, 201);
+  ASSERT_GT(jpeg.size(), 4u);
+  EXPECT_EQ(jpeg.substr(0, 3), "\xFF\xD8\xFF");
+  EXPECT_EQ(Resource(MAKEINTRESOURCEW(10), 301).substr(0, 4), "OTTO");
+  EXPECT_EQ(Resource(MAKEINTRESOURCEW(10), 302).substr(0, 4), "OTTO");
+}
+
+TEST_F(ProgramFile, ManifestAsksForNoElevationStylesAndNoUtf8CodePage) {
+  const std::string manifest = Resource(MAKEINTRESOURCEW(24) /*RT_MANIFEST*/, 1);
+  EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
+  EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+  EXPECT_NE(manifest.find("8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"), std::string::npos);
+  EXPECT_NE(manifest.find("<dpiAware"), std::string::npos);
+  EXPECT_EQ(manifest.find("activeCodePage"), std::string::npos);
+}
+
+TEST(ProgramVersion, Is100InTheUsEnglishUnicodeBlock) {
+  const std::wstring path = ProgramPath();
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  ASSERT_GT(size, 0u);
+  std::string block(size, '\0');
+  ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, block.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+  EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+  auto text = [&](const wchar_t* name) {
+    wchar_t* value = nullptr;
+    const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+    if (!VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&value), &length)) {
+      return std::wstring(L"(missing)");
+    }
+    return std::wstring(value);
+  };
+  EXPECT_EQ(text(L"FileVersion"), L"1.00");
+  EXPECT_EQ(text(L"ProductVersion"), L"1.00");
+  EXPECT_EQ(text(L"ProductName"), L"PAIRLY Calc");
+  EXPECT_FALSE(text(L"CompanyName").empty());
+  EXPECT_NE(text(L"Comments"), L"(missing)");
+}
+
+// The running program, from another process.
+class RunningProgram : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::wstring command = L"\"" + ProgramPath() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process_));
+    ASSERT_TRUE(
+        PumpUntil([&] { return (window_ = FindProgramWindow()) != nullptr; }, nullptr, 10000));
+    ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == window_; }));
+  }
+  void TearDown() override {
+    if (WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0) {
+      TerminateProcess(process_.hProcess, 99);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+  }
+  HWND FindProgramWindow() const {
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, L"Form1", L"PAIRLY Calc")) != nullptr) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(window, &owner);
+      if (owner == process_.dwProcessId && IsWindowVisible(window)) return window;
+    }
+    return nullptr;
+  }
+  bool EndsWithCode(DWORD expected) {
+    if (WaitForSingleObject(process_.hProcess, 10000) != WAIT_OBJECT_0) return false;
+    DWORD code = 1234;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return code == expected;
+  }
+  // Navy pixels in Result's box, as the screen shows it.
+  int NavyInResult() const {
+    POINT origin{120, 152};
+    ClientToScreen(window_, &origin);
+    HDC screen = GetDC(nullptr);
+    int navy = 0;
+    for (int y = 0; y < 41; ++y) {
+      for (int x = 0; x < 77; ++x) {
+        if (GetPixel(screen, origin.x + x, origin.y + y) == RGB(0, 0, 128)) ++navy;
+      }
+    }
+    ReleaseDC(nullptr, screen);
+    return navy;
+  }
+
+  PROCESS_INFORMATION process_{};
+  HWND window_ = nullptr;
+};
+
+TEST_F(RunningProgram, TypedNamesAndAltCShowThePercentageThenAltXEndsIt) {
+  EXPECT_EQ(NavyInResult(), 0);
+  TypeText(L"JANE");
+  for (int i = 0; i < 3; ++i) PressKey(VK_TAB);
+  TypeText(L"JOHN");
+  PressAlt('C');
+  EXPECT_TRUE(PumpUntil([&] { return NavyInResult() > 40; }));
+  PressAlt('X');
+  EXPECT_TRUE(EndsWithCode(0));
+  EXPECT_FALSE(IsWindow(window_));
+}
+
+TEST_F(RunningProgram, EndsWhenItsOnlyWindowIsClosed) {
+  PostMessageW(window_, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_TRUE(EndsWithCode(0));
+}
+
+}  // namespace

@@ -1,0 +1,345 @@
+// Form1 as a user meets it: the real window built from the real table, driven with real
+// keyboard and mouse input, read back through its controls, captions and pixels.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "main_window/form1.h"
+#include "test_support.h"
+#include "window_test_support.h"
+
+namespace {
+
+using namespace main_window;
+using namespace window_test;
+
+RECT RectInParent(HWND control) {
+  RECT box;
+  GetWindowRect(control, &box);
+  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&box), 2);
+  return box;
+}
+
+LOGFONTW FontOf(HFONT font) {
+  LOGFONTW logical{};
+  GetObjectW(font, sizeof logical, &logical);
+  return logical;
+}
+
+std::wstring FaceShownBy(HFONT font) {
+  HDC screen = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(screen, font);
+  wchar_t face[LF_FACESIZE] = {};
+  GetTextFaceW(screen, LF_FACESIZE, face);
+  SelectObject(screen, old);
+  ReleaseDC(nullptr, screen);
+  return face;
+}
+
+class Form1Window : public testing::Test {
+ protected:
+  explicit Form1Window(const runtime::TextServices& text = runtime::SystemTextServices())
+      : form1_(application_, text) {}
+
+  void SetUp() override {
+    form1_.Load();
+    form1_.Show();
+    ASSERT_TRUE(Pump([&] {
+      return GetForegroundWindow() == form1_.window() && GetFocus() == Control(kPerson2);
+    }));
+    UpdateWindow(form1_.window());
+  }
+  void TearDown() override {
+    form1_.Unload();
+    PumpFor(30, nullptr, &quit_);  // takes the quit the last window's end posts
+  }
+
+  bool Pump(const std::function<bool()>& condition, int timeoutMs = 3000) {
+    return PumpUntil(condition, &application_, timeoutMs, &quit_);
+  }
+  HWND Control(int id) const { return form1_.Control(id); }
+  std::wstring Result() const { return form1_.Caption(kResult); }
+  std::wstring Result2() const { return form1_.Caption(kResult2); }
+  void SetNames(const std::wstring& first, const std::wstring& second) {
+    SetWindowTextW(Control(kPerson1), first.c_str());
+    SetWindowTextW(Control(kPerson2), second.c_str());
+  }
+  void ClickCalculate() {
+    RECT box = RectInParent(Control(kCommand1));
+    ClickAt(form1_.window(), POINT{(box.left + box.right) / 2, (box.top + box.bottom) / 2});
+  }
+  // Calculates through Alt+C and waits until Result shows the expected percentage.
+  bool CalculateShows(const std::wstring& expected) {
+    PressAlt('C');
+    return Pump([&] { return Result() == expected; });
+  }
+
+  runtime::Application application_{L"PAIRLY Calc"};
+  Form1 form1_;
+  bool quit_ = false;
+};
+
+TEST_F(Form1Window, FrameIsAFixedCentredDialogWithTheHeartIcon) {
+  HWND window = form1_.window();
+  EXPECT_EQ(WindowText(window), L"PAIRLY Calc");
+  const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+  EXPECT_TRUE(style & WS_CAPTION);
+  EXPECT_TRUE(style & WS_SYSMENU) << "close box";
+  EXPECT_FALSE(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+  EXPECT_TRUE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME);
+
+  RECT client;
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 318);
+  EXPECT_EQ(client.bottom, 309);
+
+  RECT outer;
+  GetWindowRect(window, &outer);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  EXPECT_NEAR(outer.left + outer.right, monitor.rcWork.left + monitor.rcWork.right, 1);
+  EXPECT_NEAR(outer.top + outer.bottom, monitor.rcWork.top + monitor.rcWork.bottom, 1);
+
+  for (const auto& [which, metric] : {std::pair{ICON_BIG, SM_CXICON}, {ICON_SMALL, SM_CXSMICON}}) {
+    HICON icon = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, which, 0));
+    ASSERT_NE(icon, nullptr);
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(icon, &info));
+    BITMAP mask{};
+    GetObjectW(info.hbmMask, sizeof mask, &mask);
+    EXPECT_EQ(mask.bmWidth, GetSystemMetrics(metric));
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+  }
+}
+
+TEST_F(Form1Window, ControlsAreCreatedWithTheirRectanglesFontsAndCaptions) {
+  struct Expected {
+    int id;
+    const wchar_t* className;
+    RECT box;
+    const wchar_t* text;
+  };
+  const Expected controls[] = {
+      {kPerson1, L"Edit", {8, 232, 153, 260}, L""},
+      {kPerson2, L"Edit", {168, 232, 309, 260}, L""},
+      {kCommand1, L"Button", {32, 272, 121, 297}, L"&Calculate"},
+      {kCommand2, L"Button", {192, 272, 281, 297}, L"E&xit"},
+  };
+  for (const Expected& expected : controls) {
+    HWND control = Control(expected.id);
+    ASSERT_NE(control, nullptr) << expected.id;
+    wchar_t className[32] = {};
+    GetClassNameW(control, className, 32);
+    EXPECT_EQ(_wcsicmp(className, expected.className), 0) << expected.id;
+    EXPECT_EQ(GetDlgCtrlID(control), expected.id);
+    const RECT box = RectInParent(control);
+    EXPECT_TRUE(EqualRect(&box, &expected.box)) << expected.id << ": " << box.left << "," << box.top
+                                                << "," << box.right << "," << box.bottom;
+    EXPECT_EQ(WindowText(control), expected.text);
+    EXPECT_TRUE(IsWindowVisible(control) && IsWindowEnabled(control));
+    EXPECT_FALSE(GetWindowLongPtrW(control, GWL_STYLE) & BS_DEFPUSHBUTTON & ~BS_PUSHBUTTON);
+  }
+  EXPECT_EQ(Result(), L"");
+  EXPECT_EQ(Result2(), L"");
+
+  // The names: 12 pt (16 pixels), normal and bold, in the named face or the one carried.
+  for (const auto& [id, weight] : {std::pair{kPerson1, 400}, {kPerson2, 700}}) {
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(Control(id), WM_GETFONT, 0, 0));
+    ASSERT_NE(font, nullptr);
+    const LOGFONTW logical = FontOf(font);
+    EXPECT_EQ(logical.lfHeight, -16);
+    EXPECT_EQ(logical.lfWeight, weight);
+    EXPECT_EQ(logical.lfCharSet, ANSI_CHARSET);
+    EXPECT_FALSE(logical.lfItalic || logical.lfUnderline || logical.lfStrikeOut);
+    const std::wstring face = FaceShownBy(font);
+    EXPECT_TRUE(face == L"Zurich BlkEx BT" || face == L"League Spartan Black")
+        << Printable(std::u16string(face.begin(), face.end()));
+  }
+  // The percentage: 27.75 pt (37 pixels), navy, in "Tubular" or the rounded face carried.
+  const LOGFONTW result = FontOf(form1_.Font(kResult));
+  EXPECT_EQ(result.lfHeight, -37);
+  EXPECT_EQ(result.lfCharSet, ANSI_CHARSET);
+  const std::wstring face = FaceShownBy(form1_.Font(kResult));
+  EXPECT_TRUE(face == L"Tubular" || face == L"Dosis");
+  EXPECT_EQ(result.lfWeight, face == L"Tubular" ? 400 : 700) << "Dosis as carried: bold";
+}
+
+TEST_F(Form1Window, TabGoesPerson2CalculateExitPerson1AndRound) {
+  EXPECT_EQ(GetFocus(), Control(kPerson2));
+  for (int next : {kCommand1, kCommand2, kPerson1, kPerson2}) {
+    PressKey(VK_TAB);
+    EXPECT_TRUE(Pump([&] { return GetFocus() == Control(next); })) << next;
+  }
+}
+
+TEST_F(Form1Window, EnterAndEscInANameBoxDoNothing) {
+  MessageBoxAnswerer boxes;
+  SetNames(L"ABC", L"ABD");
+  PressKey(VK_RETURN);
+  PressKey(VK_ESCAPE);
+  PressKey('Q');  // typed after the two: once it shows, Enter and Esc have been handled
+  ASSERT_TRUE(Pump([&] { return WindowText(Control(kPerson2)).find(L'q') != std::wstring::npos; }));
+  EXPECT_EQ(Result(), L"");
+  EXPECT_TRUE(boxes.seen().empty());
+  EXPECT_TRUE(IsWindow(form1_.window()));
+  EXPECT_FALSE(quit_);
+}
+
+TEST_F(Form1Window, CalculateWithBothNamesEmptyWarnsTwiceThenShows100) {
+  MessageBoxAnswerer boxes;
+  ClickCalculate();
+  ASSERT_TRUE(Pump([&] { return Result() == L"100%"; }));
+  EXPECT_EQ(Result2(), L"1");
+  ASSERT_EQ(boxes.seen().size(), 2u);
+  EXPECT_EQ(boxes.seen()[0].text, L"Enter Your Name!!!");
+  EXPECT_EQ(boxes.seen()[1].text, L"Enter Her Name!!!");
+  for (const SeenMessageBox& box : boxes.seen()) EXPECT_EQ(box.title, L"PAIRLY Calc");
+}
+
+TEST_F(Form1Window, TypedNamesAndAltCShowThePercentage) {
+  MessageBoxAnswerer boxes;
+  TypeText(L"ABD");  // the caret starts in Person2
+  for (int i = 0; i < 3; ++i) PressKey(VK_TAB);
+  TypeText(L"ABC");
+  ASSERT_TRUE(Pump([&] { return WindowText(Control(kPerson1)) == L"ABC"; }));
+  EXPECT_EQ(WindowText(Control(kPerson2)), L"ABD");
+  ASSERT_TRUE(CalculateShows(L"166%"));
+  EXPECT_EQ(Result2(), L"1.66666666666667");
+
+  SetNames(std::wstring(23, L'A') + L"BB", std::wstring(23, L'A') + L"CC");
+  ASSERT_TRUE(CalculateShows(L"229%"));
+  EXPECT_TRUE(boxes.seen().empty());
+}
+
+TEST_F(Form1Window, AltXEndsTheProgram) {
+  HWND window = form1_.window();
+  PressAlt('X');
+  ASSERT_TRUE(Pump([&] { return !IsWindow(window); }));
+  EXPECT_FALSE(form1_.IsOpen());
+  EXPECT_TRUE(application_.ending());
+  Pump([&] { return quit_; }, 500);
+  EXPECT_TRUE(quit_);
+}
+
+TEST_F(Form1Window, CloseBoxEndsTheProgramWhenItIsTheLastWindow) {
+  HWND window = form1_.window();
+  PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  ASSERT_TRUE(Pump([&] { return !IsWindow(window) && quit_; }));
+}
+
+// What the screen shows: the pictures one-to-one, the percentage in navy over the cartoon.
+class Form1Pixels : public Form1Window {
+ protected:
+  void SetUp() override {
+    Form1Window::SetUp();
+    HBITMAP cartoon = static_cast<HBITMAP>(LoadImageW(
+        GetModuleHandleW(nullptr), MAKEINTRESOURCEW(101), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    HBITMAP fill = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(102),
+                                                   IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    cartoon_ = PictureOf(cartoon);
+    fill_ = PictureOf(fill);
+    DeleteObject(cartoon);
+    DeleteObject(fill);
+  }
+  COLORREF PictureAt(int x, int y) const {
+    return y < 240 ? cartoon_.At(x, y) : fill_.At(x, y - 240);
+  }
+  bool InAChildControl(int x, int y) const {
+    for (int id : {kPerson1, kPerson2, kCommand1, kCommand2}) {
+      const RECT box = RectInParent(Control(id));
+      if (PtInRect(&box, POINT{x, y})) return true;
+    }
+    return false;
+  }
+  // Pixels outside the children and the given box that differ from the pictures.
+  int PictureMismatches(const Picture& screen, RECT except) const {
+    int mismatches = 0;
+    for (int y = 0; y < screen.height; ++y) {
+      for (int x = 0; x < screen.width; ++x) {
+        if (InAChildControl(x, y) || PtInRect(&except, POINT{x, y})) continue;
+        if (screen.At(x, y) != PictureAt(x, y)) ++mismatches;
+      }
+    }
+    return mismatches;
+  }
+  Picture Settled() {
+    UpdateWindow(form1_.window());
+    return CaptureClient(form1_.window());
+  }
+
+  static constexpr RECT kResultBox{120, 152, 197, 193};
+  Picture cartoon_, fill_;
+};
+
+TEST_F(Form1Pixels, PicturesAreShownUnscaledAndCoverTheClientArea) {
+  ASSERT_EQ(cartoon_.width, 320);
+  const Picture screen = Settled();
+  ASSERT_EQ(screen.width, 318);
+  ASSERT_EQ(screen.height, 309);
+  EXPECT_EQ(PictureMismatches(screen, RECT{}), 0);
+  EXPECT_EQ(screen.At(10, 300), RGB(254, 201, 1));
+}
+
+TEST_F(Form1Pixels, PercentageIsNavyOverTheCartoonAndNothingElseChanges) {
+  SetNames(L"ABC", L"ABD");
+  ASSERT_TRUE(CalculateShows(L"166%"));
+  const Picture screen = Settled();
+  int navy = 0, cartoon = 0;
+  for (int y = kResultBox.top; y < kResultBox.bottom; ++y) {
+    for (int x = kResultBox.left; x < kResultBox.right; ++x) {
+      if (screen.At(x, y) == RGB(0, 0, 128)) ++navy;
+      if (screen.At(x, y) == PictureAt(x, y)) ++cartoon;
+    }
+  }
+  EXPECT_GT(navy, 40) << "the digits";
+  EXPECT_GT(cartoon, 400) << "the cartoon around them";
+  // result2 holds "1.66666666666667" too, yet nothing outside Result's box changed.
+  EXPECT_EQ(PictureMismatches(screen, kResultBox), 0);
+}
+
+TEST_F(Form1Pixels, ANewPercentageLeavesNoTraceOfTheOld) {
+  SetNames(L"ROM", L"JULI");
+  ASSERT_TRUE(CalculateShows(L"0%"));
+  const Picture first = Settled();
+  SetNames(L"ab", L"abc");
+  ASSERT_TRUE(CalculateShows(L"200%"));
+  Settled();
+  SetNames(L"ROM", L"JULI");
+  ASSERT_TRUE(CalculateShows(L"0%"));
+  const Picture again = Settled();
+  EXPECT_EQ(first.pixels, again.pixels);
+}
+
+// A runtime error inside the click: one report naming it, and the window as before.
+class Form1RuntimeError : public Form1Window {
+ protected:
+  Form1RuntimeError() : Form1Window(doubleByte_) {}
+  static inline const DoubleByteTextServices doubleByte_;
+};
+
+TEST_F(Form1RuntimeError, IsReportedOnceAndTheWindowKeepsWorking) {
+  MessageBoxAnswerer boxes;
+  SetNames(L"ABC", L"ABD");
+  ASSERT_TRUE(CalculateShows(L"166%"));
+
+  SetNames(L"\u3042", L"ABD");  // a double-byte character: its ANSI code overflows a byte
+  PressAlt('C');
+  ASSERT_TRUE(Pump([&] { return boxes.seen().size() == 1; }));
+  PumpFor(100, &application_, &quit_);
+  ASSERT_EQ(boxes.seen().size(), 1u);
+  EXPECT_EQ(boxes.seen()[0].text, L"Run-time error '6':\n\nOverflow");
+  EXPECT_EQ(boxes.seen()[0].title, L"PAIRLY Calc");
+  EXPECT_EQ(Result(), L"166%");
+  EXPECT_EQ(Result2(), L"1.66666666666667");
+  EXPECT_TRUE(IsWindow(form1_.window()));
+  EXPECT_FALSE(quit_);
+
+  SetNames(L"JOHN", L"JANE");
+  EXPECT_TRUE(CalculateShows(L"125%"));
+}
+
+}  // namespace

@@ -1,0 +1,253 @@
+// frmSplash opened from the real Form1 with a real click on the cartoon, and closed by its
+// timer, by a key, by Exit, or left open after Form1 is gone.
+#include <windows.h>
+
+#include <winternl.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "main_window/form1.h"
+#include "runtime/resources.h"
+#include "splash_window/frm_splash.h"
+#include "window_test_support.h"
+
+namespace {
+
+using namespace main_window;
+using namespace splash_window;
+using namespace window_test;
+using Clock = std::chrono::steady_clock;
+
+long long MsSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// GDI objects of this process. Wine's GetGuiResources counts nothing; there the process's GDI
+// handle table, which gdi32 maps into the process and the PEB points to (as on Windows),
+// is counted instead: entries of 24 bytes with the object type at byte 14.
+// (GCC takes the TEB read through the segment register for an out-of-bounds array access.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+DWORD GdiObjects() {
+  const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  if (counted != 0) return counted;
+  const auto* peb = reinterpret_cast<const unsigned char*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+  const std::size_t tableOffset = sizeof(void*) == 8 ? 0xF8 : 0x94;
+  const auto* table = *reinterpret_cast<const unsigned char* const*>(peb + tableOffset);
+  if (!table) return 0;
+  DWORD inUse = 0;
+  for (std::size_t entry = 0; entry < 0x4000; ++entry) inUse += table[entry * 24 + 14] != 0;
+  return inUse;
+}
+#pragma GCC diagnostic pop
+
+class Splash : public testing::Test {
+ protected:
+  void SetUp() override {
+    form1_.Load();
+    form1_.Show();
+    ASSERT_TRUE(Pump([&] { return GetForegroundWindow() == form1_.window(); }));
+  }
+  void TearDown() override {
+    application_.End();
+    PumpFor(30, nullptr, &quit_);
+  }
+
+  bool Pump(const std::function<bool()>& condition, int timeoutMs = 3000) {
+    return PumpUntil(condition, &application_, timeoutMs, &quit_);
+  }
+  FrmSplash& splash() { return form1_.splash(); }
+  // A real click on the cartoon, away from where the splash window covers Form1.
+  void ClickCartoon() { ClickAt(form1_.window(), POINT{20, 20}); }
+  // Clicks the cartoon and waits for the splash window to be in front; the click's time.
+  Clock::time_point OpenByClick() {
+    const auto clicked = Clock::now();
+    ClickCartoon();
+    EXPECT_TRUE(
+        Pump([&] { return splash().IsOpen() && GetForegroundWindow() == splash().window(); }));
+    return clicked;
+  }
+  static BOOL CALLBACK CountSplash(HWND window, LPARAM found) {
+    wchar_t name[32] = {};
+    GetClassNameW(window, name, 32);
+    if (std::wstring(name) == L"frmSplash") ++*reinterpret_cast<int*>(found);
+    return TRUE;
+  }
+  int SplashWindows() const {
+    int count = 0;
+    EnumThreadWindows(GetCurrentThreadId(), CountSplash, reinterpret_cast<LPARAM>(&count));
+    return count;
+  }
+
+  runtime::Application application_{L"PAIRLY Calc"};
+  Form1 form1_{application_};
+  bool quit_ = false;
+};
+
+TEST_F(Splash, OpensCentredAtItsSizeWithTheThreeLinesAndTakesTheKeyboardItself) {
+  OpenByClick();
+  HWND window = splash().window();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(WindowText(window), L"");
+  EXPECT_EQ(GetWindow(window, GW_OWNER), nullptr);
+  const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+  EXPECT_FALSE(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+  RECT client;
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 199);
+  EXPECT_EQ(client.bottom, 160);
+  RECT outer;
+  GetWindowRect(window, &outer);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  EXPECT_NEAR(outer.left + outer.right, monitor.rcWork.left + monitor.rcWork.right, 1);
+  EXPECT_NEAR(outer.top + outer.bottom, monitor.rcWork.top + monitor.rcWork.bottom, 1);
+
+  EXPECT_EQ(GetWindow(window, GW_CHILD), nullptr) << "nothing in it can take the focus";
+  EXPECT_EQ(GetFocus(), window);
+
+  EXPECT_EQ(splash().Caption(kLabel2), L"Pairly  Calc");
+  struct Line {
+    int id;
+    int height;
+    int visibleWidth;  // the part of the box inside the client area
+  };
+  for (const Line& line :
+       {Line{kLabel1, 13, 199 - 112}, Line{kLabel2, 13, 199 - 88}, Line{kLabel3, 16, 199 - 8}}) {
+    const std::wstring text = splash().Caption(line.id);
+    EXPECT_FALSE(text.empty());
+    LOGFONTW font{};
+    GetObjectW(splash().Font(line.id), sizeof font, &font);
+    EXPECT_EQ(font.lfHeight, -line.height);
+    EXPECT_EQ(font.lfWeight, 700);
+    EXPECT_EQ(font.lfCharSet, ANSI_CHARSET);
+    EXPECT_EQ(std::wstring(font.lfFaceName), L"MS Sans Serif");
+    HDC dc = GetDC(window);
+    HGDIOBJ old = SelectObject(dc, splash().Font(line.id));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    SelectObject(dc, old);
+    ReleaseDC(window, dc);
+    EXPECT_LE(extent.cx, line.visibleWidth) << "line " << line.id << " fits on one line";
+  }
+}
+
+TEST_F(Splash, ShowsThePictureUnscaledFromTheTopLeftWithWhiteLettering) {
+  OpenByClick();
+  UpdateWindow(splash().window());
+  const Picture screen = CaptureClient(splash().window());
+  runtime::UniqueBitmap decoded = runtime::LoadPicture({runtime::PictureFormat::kJpeg, 201});
+  const Picture jpeg = PictureOf(decoded.get());
+  ASSERT_EQ(jpeg.width, 200);
+  ASSERT_EQ(jpeg.height, 160);
+  // Above the lettering, every pixel is the picture's own.
+  int mismatches = 0;
+  for (int y = 0; y < 80; ++y) {
+    for (int x = 0; x < 199; ++x) mismatches += screen.At(x, y) != jpeg.At(x, y);
+  }
+  EXPECT_EQ(mismatches, 0);
+  // An orange-red middle on darker edges: a decoded picture, not an empty one.
+  const COLORREF middle = jpeg.At(100, 60);
+  EXPECT_GT(GetRValue(middle), 150);
+  EXPECT_LT(GetBValue(middle), 120);
+  int white = 0;
+  for (int y = 80; y < 137; ++y) {
+    for (int x = 8; x < 199; ++x) white += screen.At(x, y) == RGB(255, 255, 255);
+  }
+  EXPECT_GT(white, 100) << "the three lines";
+}
+
+TEST_F(Splash, ClosesAboutOneSecondAfterTheClick) {
+  const auto clicked = OpenByClick();
+  ASSERT_TRUE(Pump([&] { return !splash().IsOpen(); }, 3000));
+  const long long elapsed = MsSince(clicked);
+  EXPECT_GE(elapsed, 990);
+  EXPECT_LE(elapsed, 1500);
+  EXPECT_FALSE(quit_) << "Form1 is still open";
+}
+
+TEST_F(Splash, ASecondClickShowsTheSameWindowAndKeepsItsTimer) {
+  const auto clicked = OpenByClick();
+  HWND first = splash().window();
+  PumpFor(500, &application_, &quit_);
+  ClickCartoon();
+  ASSERT_TRUE(Pump([&] { return GetForegroundWindow() == first; }, 1000));
+  EXPECT_EQ(splash().window(), first);
+  EXPECT_EQ(SplashWindows(), 1);
+  ASSERT_TRUE(Pump([&] { return !splash().IsOpen(); }, 3000));
+  EXPECT_LE(MsSince(clicked), 1400) << "closed one second after the first click";
+
+  const auto reopened = OpenByClick();  // and a fresh one for a full second
+  ASSERT_TRUE(Pump([&] { return !splash().IsOpen(); }, 3000));
+  EXPECT_GE(MsSince(reopened), 990);
+}
+
+TEST_F(Splash, AKeyThatTypesACharacterClosesItAtOnce) {
+  for (WORD key : {WORD{'A'}, WORD{'7'}, WORD{VK_OEM_PERIOD}, WORD{VK_SPACE}, WORD{VK_RETURN},
+                   WORD{VK_ESCAPE}, WORD{VK_BACK}}) {
+    OpenByClick();
+    const auto pressed = Clock::now();
+    PressKey(key);
+    ASSERT_TRUE(Pump([&] { return !splash().IsOpen(); }, 3000)) << key;
+    EXPECT_LT(MsSince(pressed), 600) << "key " << key << " closed it, not the timer";
+    EXPECT_TRUE(form1_.IsOpen());
+  }
+}
+
+TEST_F(Splash, KeysThatTypeNothingAndClicksOnItLeaveItOpen) {
+  OpenByClick();
+  const auto opened = Clock::now();
+  for (WORD key : {WORD{VK_RIGHT}, WORD{VK_F5}, WORD{VK_SHIFT}, WORD{VK_CONTROL}}) PressKey(key);
+  ClickAt(splash().window(), POINT{100, 40});
+  ClickAt(splash().window(), POINT{120, 100});  // on the title line
+  PumpFor(400, &application_, &quit_);
+  EXPECT_TRUE(splash().IsOpen());
+  ASSERT_LT(MsSince(opened), 900) << "checked before the timer";
+}
+
+TEST_F(Splash, ExitWithItOpenEndsTheProgramWithBothWindowsGone) {
+  OpenByClick();
+  HWND splashWindow = splash().window();
+  HWND form1Window = form1_.window();
+  ClickAt(form1Window, POINT{236, 284});  // E&xit
+  ASSERT_TRUE(Pump([&] { return !IsWindow(splashWindow) && !IsWindow(form1Window); }, 900));
+  EXPECT_TRUE(Pump([&] { return quit_; }, 500));
+}
+
+TEST_F(Splash, ClosingForm1LeavesItOpenUntilItsTickThenTheProgramEnds) {
+  OpenByClick();
+  PostMessageW(form1_.window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  ASSERT_TRUE(Pump([&] { return !form1_.IsOpen(); }, 500));
+  EXPECT_TRUE(splash().IsOpen());
+  EXPECT_FALSE(quit_);
+  ASSERT_TRUE(Pump([&] { return !splash().IsOpen(); }, 3000));
+  EXPECT_TRUE(Pump([&] { return quit_; }, 500));
+}
+
+TEST_F(Splash, OpeningAndClosing200TimesLeavesNoObjectsBehind) {
+  auto openAndClose = [&] {
+    splash().Open();
+    SendMessageW(splash().window(), WM_CHAR, 'x', 0);
+    return !splash().IsOpen();
+  };
+  splash().Open();
+  HFONT font = splash().Font(kLabel1);
+  ASSERT_EQ(GetObjectType(font), static_cast<DWORD>(OBJ_FONT));
+  SendMessageW(splash().window(), WM_CHAR, 'x', 0);
+  EXPECT_EQ(GetObjectType(font), 0u) << "closing released the window's fonts";
+  PumpFor(50, &application_, &quit_);
+  const DWORD gdi = GdiObjects();
+  const DWORD user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+  ASSERT_GT(gdi, 0u) << "GDI objects can be counted";
+  for (int i = 0; i < 200; ++i) ASSERT_TRUE(openAndClose()) << i;
+  PumpFor(50, &application_, &quit_);
+  EXPECT_EQ(GdiObjects(), gdi);
+  EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), user);  // 0 = 0 under Wine
+  EXPECT_EQ(SplashWindows(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,202 @@
+// Helpers for the tests that drive real windows under Wine: pumping messages while polling,
+// real keyboard and mouse input, finding and answering message boxes, reading pixels.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "runtime/form.h"
+
+namespace window_test {
+
+// Runs the thread's messages, the dialog keys included, until the condition holds or the
+// time is up. Returns whether it held; notes a WM_QUIT in *quit.
+inline bool PumpUntil(const std::function<bool()>& condition,
+                      runtime::Application* application = nullptr, int timeoutMs = 3000,
+                      bool* quit = nullptr) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        if (quit) *quit = true;
+        continue;
+      }
+      if (application && application->TranslateDialogKeys(message)) continue;
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+// Pumps for a while when the point is that nothing happens.
+inline void PumpFor(int ms, runtime::Application* application = nullptr, bool* quit = nullptr) {
+  PumpUntil([] { return false; }, application, ms, quit);
+}
+
+inline void SendKey(WORD key, bool up) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = key;
+  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  SendInput(1, &input, sizeof input);
+}
+
+inline void PressKey(WORD key) {
+  SendKey(key, false);
+  SendKey(key, true);
+}
+
+// Alt+letter, as a user presses an access key.
+inline void PressAlt(WORD letter) {
+  SendKey(VK_MENU, false);
+  PressKey(letter);
+  SendKey(VK_MENU, true);
+}
+
+inline void TypeText(const std::wstring& text) {
+  std::vector<INPUT> inputs;
+  for (wchar_t c : text) {
+    INPUT down{};
+    down.type = INPUT_KEYBOARD;
+    down.ki.wScan = c;
+    down.ki.dwFlags = KEYEVENTF_UNICODE;
+    INPUT up = down;
+    up.ki.dwFlags |= KEYEVENTF_KEYUP;
+    inputs.push_back(down);
+    inputs.push_back(up);
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+// A left click at a point of a window's client area, through the real mouse.
+inline void ClickAt(HWND window, POINT client) {
+  ClientToScreen(window, &client);
+  const int width = GetSystemMetrics(SM_CXSCREEN) - 1;
+  const int height = GetSystemMetrics(SM_CYSCREEN) - 1;
+  INPUT inputs[3]{};
+  inputs[0].type = INPUT_MOUSE;
+  inputs[0].mi.dx = MulDiv(client.x, 65535, width);
+  inputs[0].mi.dy = MulDiv(client.y, 65535, height);
+  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  inputs[1] = inputs[0];
+  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+  inputs[2] = inputs[0];
+  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+  SendInput(3, inputs, sizeof(INPUT));
+}
+
+inline std::wstring WindowText(HWND window) {
+  wchar_t text[512] = {};
+  GetWindowTextW(window, text, 512);
+  return text;
+}
+
+struct SeenMessageBox {
+  std::wstring title;
+  std::wstring text;
+};
+
+// Answers every message box of this process with OK as it appears, noting its title and
+// text. Works while the thread sits in the box's own modal loop: a thread timer fires there.
+class MessageBoxAnswerer {
+ public:
+  MessageBoxAnswerer() {
+    Current() = this;
+    timer_ = SetTimer(nullptr, 0, 15, Tick);
+  }
+  MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
+  MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
+  ~MessageBoxAnswerer() {
+    KillTimer(nullptr, timer_);
+    Current() = nullptr;
+  }
+  const std::vector<SeenMessageBox>& seen() const { return seen_; }
+
+ private:
+  static MessageBoxAnswerer*& Current() {
+    static MessageBoxAnswerer* current = nullptr;
+    return current;
+  }
+  static BOOL CALLBACK Found(HWND window, LPARAM) {
+    wchar_t className[32] = {};
+    GetClassNameW(window, className, 32);
+    if (std::wstring(className) != L"#32770" || !IsWindowVisible(window)) return TRUE;
+    for (HWND seen : Current()->answered_) {
+      if (seen == window) return TRUE;
+    }
+    Current()->answered_.push_back(window);
+    Current()->seen_.push_back({WindowText(window), WindowText(GetDlgItem(window, 0xFFFF))});
+    PostMessageW(window, WM_COMMAND, IDOK, 0);
+    return TRUE;
+  }
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    if (Current()) EnumThreadWindows(GetCurrentThreadId(), Found, 0);
+  }
+
+  UINT_PTR timer_ = 0;
+  std::vector<SeenMessageBox> seen_;
+  std::vector<HWND> answered_;
+};
+
+// The colour of a client-area pixel as the screen shows it.
+inline COLORREF PixelAt(HWND window, int x, int y) {
+  HDC dc = GetDC(window);
+  const COLORREF colour = GetPixel(dc, x, y);
+  ReleaseDC(window, dc);
+  return colour;
+}
+
+// The pixels of a bitmap resource of this executable, as 0x00BBGGRR, row by row from the top.
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<COLORREF> pixels;
+  COLORREF At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
+};
+
+inline Picture PictureOf(HBITMAP bitmap) {
+  Picture picture;
+  BITMAP size{};
+  GetObjectW(bitmap, sizeof size, &size);
+  picture.width = size.bmWidth;
+  picture.height = size.bmHeight;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = size.bmWidth;
+  info.bmiHeader.biHeight = -size.bmHeight;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  std::vector<DWORD> bgra(static_cast<std::size_t>(size.bmWidth) * size.bmHeight);
+  HDC screen = GetDC(nullptr);
+  GetDIBits(screen, bitmap, 0, size.bmHeight, bgra.data(), &info, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  for (DWORD p : bgra) picture.pixels.push_back(RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF));
+  return picture;
+}
+
+// The client area as the screen shows it.
+inline Picture CaptureClient(HWND window) {
+  RECT client;
+  GetClientRect(window, &client);
+  HDC dc = GetDC(window);
+  HDC memory = CreateCompatibleDC(dc);
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
+  SelectObject(memory, old);
+  Picture picture = PictureOf(bitmap);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(window, dc);
+  return picture;
+}
+
+}  // namespace window_test

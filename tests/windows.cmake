@@ -1,0 +1,26 @@
+# Tests of the real windows and of pairly-calc.exe, under Wine (included from CMakeLists.txt).
+add_executable(window_tests window_test_main.cpp form1_test.cpp splash_test.cpp $<TARGET_OBJECTS:pairly_resources>)
+target_link_libraries(window_tests PRIVATE pairly_windows gtest)
+target_compile_options(window_tests PRIVATE ${PAIRLY_WARNINGS})
+target_link_options(window_tests PRIVATE -municode)
+add_test(NAME window_tests COMMAND window_tests)
+list(APPEND wine_tests window_tests)
+
+# pairly-calc.exe itself: its resources, and the program driven from another process.
+add_executable(app_tests app_test.cpp)
+target_link_libraries(app_tests PRIVATE pairly_windows gtest_main version)
+target_compile_options(app_tests PRIVATE ${PAIRLY_WARNINGS})
+target_compile_definitions(app_tests PRIVATE PAIRLY_CALC_EXE="$<TARGET_FILE:pairly-calc>")
+add_dependencies(app_tests pairly-calc)
+add_test(NAME app_tests COMMAND app_tests)
+list(APPEND wine_tests app_tests)
+
+# Both builds: a GUI-subsystem executable importing Windows' own DLLs only.
+add_test(NAME exe_is_gui_with_system_imports
+  COMMAND ${PROJECT_SOURCE_DIR}/tools/check-imports.sh ${CMAKE_OBJDUMP} $<TARGET_FILE:pairly-calc>)
+
+# Drives the running program for tools/screenshot.sh.
+add_executable(pairly_drive pairly_drive.cpp)
+target_link_libraries(pairly_drive PRIVATE pairly_windows)
+target_compile_options(pairly_drive PRIVATE ${PAIRLY_WARNINGS})
+target_link_options(pairly_drive PRIVATE -municode)

@@ -1,0 +1,11 @@
+#!/bin/sh
+# run.sh: builds the 64-bit program and starts PAIRLY Calc under Wine on your display.
+# It runs in a Wine prefix of its own (build/win64/run-prefix, made on first start), so the
+# window manager handles it as usual; the tests' prefix turns that off for speed.
+set -eu
+cd "$(dirname "$0")/.."
+: "${DISPLAY:?run.sh: DISPLAY is not set}"
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 --target pairly-calc
+export PAIRLY_WINEPREFIX="$PWD/build/win64/run-prefix"
+exec cmake/wine-run.sh build/win64/pairly-calc.exe
