@@ -15,9 +15,6 @@ add_dependencies(app_tests pairly-calc)
 add_test(NAME app_tests COMMAND app_tests)
 list(APPEND wine_tests app_tests)
 
-# Both builds: a GUI-subsystem executable importing Windows' own DLLs only.
-add_test(NAME exe_is_gui_with_system_imports
-  COMMAND ${PROJECT_SOURCE_DIR}/tools/check-imports.sh ${CMAKE_OBJDUMP} $<TARGET_FILE:pairly-calc>)
 
 # Drives the running program for tools/screenshot.sh.
 add_executable(pairly_drive pairly_drive.cpp)

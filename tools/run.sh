@@ -5,6 +5,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 : "${DISPLAY:?run.sh: DISPLAY is not set}"
+sh tools/install-deps.sh
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 --target pairly-calc
 export PAIRLY_WINEPREFIX="$PWD/build/win64/run-prefix"
