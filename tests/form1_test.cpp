@@ -7,6 +7,7 @@
 #include <string>
 
 #include "main_window/form1.h"
+#include "form1_fixture.h"
 #include "test_support.h"
 #include "window_test_support.h"
 
@@ -14,13 +15,8 @@ namespace {
 
 using namespace main_window;
 using namespace window_test;
-
-RECT RectInParent(HWND control) {
-  RECT box;
-  GetWindowRect(control, &box);
-  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&box), 2);
-  return box;
-}
+using form1_test::Form1Window;
+using form1_test::RectInParent;
 
 LOGFONTW FontOf(HFONT font) {
   LOGFONTW logical{};
@@ -37,49 +33,6 @@ std::wstring FaceShownBy(HFONT font) {
   ReleaseDC(nullptr, screen);
   return face;
 }
-
-class Form1Window : public testing::Test {
- protected:
-  explicit Form1Window(const runtime::TextServices& text = runtime::SystemTextServices())
-      : form1_(application_, text) {}
-
-  void SetUp() override {
-    form1_.Load();
-    form1_.Show();
-    ASSERT_TRUE(Pump([&] {
-      return GetForegroundWindow() == form1_.window() && GetFocus() == Control(kPerson2);
-    }));
-    UpdateWindow(form1_.window());
-  }
-  void TearDown() override {
-    form1_.Unload();
-    PumpFor(30, nullptr, &quit_);  // takes the quit the last window's end posts
-  }
-
-  bool Pump(const std::function<bool()>& condition, int timeoutMs = 3000) {
-    return PumpUntil(condition, &application_, timeoutMs, &quit_);
-  }
-  HWND Control(int id) const { return form1_.Control(id); }
-  std::wstring Result() const { return form1_.Caption(kResult); }
-  std::wstring Result2() const { return form1_.Caption(kResult2); }
-  void SetNames(const std::wstring& first, const std::wstring& second) {
-    SetWindowTextW(Control(kPerson1), first.c_str());
-    SetWindowTextW(Control(kPerson2), second.c_str());
-  }
-  void ClickCalculate() {
-    RECT box = RectInParent(Control(kCommand1));
-    ClickAt(form1_.window(), POINT{(box.left + box.right) / 2, (box.top + box.bottom) / 2});
-  }
-  // Calculates through Alt+C and waits until Result shows the expected percentage.
-  bool CalculateShows(const std::wstring& expected) {
-    PressAlt('C');
-    return Pump([&] { return Result() == expected; });
-  }
-
-  runtime::Application application_{L"PAIRLY Calc"};
-  Form1 form1_;
-  bool quit_ = false;
-};
 
 TEST_F(Form1Window, FrameIsAFixedCentredDialogWithTheHeartIcon) {
   HWND window = form1_.window();

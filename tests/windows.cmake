@@ -1,10 +1,25 @@
 # Tests of the real windows and of pairly-calc.exe, under Wine (included from CMakeLists.txt).
-add_executable(window_tests window_test_main.cpp form1_test.cpp splash_test.cpp $<TARGET_OBJECTS:pairly_resources>)
+add_executable(window_tests window_test_main.cpp form1_test.cpp splash_test.cpp input_test.cpp
+  locale_window_test.cpp $<TARGET_OBJECTS:pairly_resources>)
 target_link_libraries(window_tests PRIVATE pairly_windows gtest)
 target_compile_options(window_tests PRIVATE ${PAIRLY_WARNINGS})
 target_link_options(window_tests PRIVATE -municode)
 add_test(NAME window_tests COMMAND window_tests)
+set_tests_properties(window_tests PROPERTIES ENVIRONMENT "LANG=en_US.UTF-8;LC_ALL=en_US.UTF-8")
 list(APPEND wine_tests window_tests)
+
+# The window under other locales: comma decimals, double-byte, Cyrillic, Central European.
+foreach(run IN ITEMS "comma|de_DE|PAIRLY_EXPECT_DECIMAL=," "932|ja_JP|PAIRLY_EXPECT_ACP=932"
+                     "1251|ru_RU|PAIRLY_EXPECT_ACP=1251" "1250|cs_CZ|PAIRLY_EXPECT_ACP=1250")
+  string(REPLACE "|" ";" run "${run}")
+  list(GET run 0 name)
+  list(GET run 1 locale)
+  list(GET run 2 expectation)
+  add_test(NAME window_tests_${name} COMMAND window_tests --gtest_filter=LocaleWindow.*)
+  set_tests_properties(window_tests_${name} PROPERTIES
+    ENVIRONMENT "LANG=${locale}.UTF-8;LC_ALL=${locale}.UTF-8;${expectation}")
+  list(APPEND wine_tests window_tests_${name})
+endforeach()
 
 # pairly-calc.exe itself: its resources, and the program driven from another process.
 add_executable(app_tests app_test.cpp)

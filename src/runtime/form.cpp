@@ -270,6 +270,8 @@ void Form::CreateControls() {
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
     if (!child) Raise(ErrorKind::kControlCallFailed);
     SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[index].get()), FALSE);
+    // Text boxes have no length limit (an edit control otherwise stops at 30,000).
+    if (isTextBox) SendMessageW(child, EM_SETLIMITTEXT, 0, 0);
     controls_[index] = child;
   }
   if (!order.empty()) focus_ = controls_[order.front()];

@@ -1,0 +1,74 @@
+// The real Form1, built from its table and shown, for tests that drive it as a user would.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "main_window/form1.h"
+#include "window_test_support.h"
+
+namespace form1_test {
+
+using main_window::kCommand1;
+using main_window::kPerson1;
+using main_window::kPerson2;
+using main_window::kResult;
+using main_window::kResult2;
+using window_test::PumpFor;
+using window_test::PumpUntil;
+
+inline RECT RectInParent(HWND control) {
+  RECT box;
+  GetWindowRect(control, &box);
+  MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&box), 2);
+  return box;
+}
+
+class Form1Window : public testing::Test {
+ protected:
+  explicit Form1Window(const runtime::TextServices& text = runtime::SystemTextServices())
+      : form1_(application_, text) {}
+
+  void SetUp() override {
+    form1_.Load();
+    form1_.Show();
+    ASSERT_TRUE(Pump([&] {
+      return GetForegroundWindow() == form1_.window() && GetFocus() == Control(kPerson2);
+    }));
+    UpdateWindow(form1_.window());
+  }
+  void TearDown() override {
+    form1_.Unload();
+    PumpFor(30, nullptr, &quit_);  // takes the quit the last window's end posts
+  }
+
+  bool Pump(const std::function<bool()>& condition, int timeoutMs = 3000) {
+    return PumpUntil(condition, &application_, timeoutMs, &quit_);
+  }
+  HWND Control(int id) const { return form1_.Control(id); }
+  std::wstring Result() const { return form1_.Caption(kResult); }
+  std::wstring Result2() const { return form1_.Caption(kResult2); }
+  void SetNames(const std::wstring& first, const std::wstring& second) {
+    SetWindowTextW(Control(kPerson1), first.c_str());
+    SetWindowTextW(Control(kPerson2), second.c_str());
+  }
+  void ClickCalculate() {
+    RECT box = RectInParent(Control(kCommand1));
+    window_test::ClickAt(form1_.window(), POINT{(box.left + box.right) / 2, (box.top + box.bottom) / 2});
+  }
+  // Calculates through Alt+C and waits until Result shows the expected percentage.
+  bool CalculateShows(const std::wstring& expected) {
+    window_test::PressAlt('C');
+    return Pump([&] { return Result() == expected; });
+  }
+
+  runtime::Application application_{L"PAIRLY Calc"};
+  main_window::Form1 form1_;
+  bool quit_ = false;
+};
+
+}  // namespace form1_test

@@ -1,0 +1,166 @@
+// Whatever a user types or pastes into the real window: very long names, characters of every
+// kind, and many calculations in a row. Each click gives a percentage or one error report,
+// never a crash, a frozen window or a leak.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <random>
+#include <string>
+
+#include "form1_fixture.h"
+#include "main_window/calculate_command.h"
+#include "window_test_support.h"
+
+namespace {
+
+using form1_test::Form1Window;
+using main_window::kCommand1;
+using main_window::kPerson1;
+using main_window::kPerson2;
+using namespace window_test;
+using Clock = std::chrono::steady_clock;
+
+// Puts text on the clipboard and pastes it into a box with Ctrl+V, as a user does.
+void Paste(HWND box, const std::wstring& text) {
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  ASSERT_NE(memory, nullptr);
+  memcpy(GlobalLock(memory), text.c_str(), bytes);
+  GlobalUnlock(memory);
+  ASSERT_NE(SetClipboardData(CF_UNICODETEXT, memory), nullptr);  // the clipboard owns it now
+  CloseClipboard();
+  SetWindowTextW(box, L"");  // replaces what a previous paste left
+  SetFocus(box);
+  SendKey(VK_CONTROL, false);
+  PressKey('V');
+  SendKey(VK_CONTROL, true);
+}
+
+std::wstring RandomLetters(std::size_t length, unsigned seed) {
+  std::mt19937 random(seed);
+  std::wstring text(length, L'A');
+  for (wchar_t& c : text) c = static_cast<wchar_t>(L'A' + random() % 26);
+  return text;
+}
+
+// The percentage the Calculate command gives for two names, worked out without the window.
+std::wstring ExpectedPercentage(const std::wstring& first, const std::wstring& second) {
+  class View : public main_window::CalculateView {
+   public:
+    std::u16string a, b, result, result2;
+    std::u16string Person1Text() override { return a; }
+    std::u16string Person2Text() override { return b; }
+    std::u16string ResultCaption() override { return result; }
+    void SetResultCaption(std::u16string_view caption) override { result = caption; }
+    std::u16string Result2Caption() override { return result2; }
+    void SetResult2Caption(std::u16string_view caption) override { result2 = caption; }
+    void ShowMessage(std::u16string_view) override {}
+  } view;
+  view.a.assign(first.begin(), first.end());
+  view.b.assign(second.begin(), second.end());
+  main_window::Calculate(view);
+  return std::wstring(view.result.begin(), view.result.end());
+}
+
+class PastedNames : public Form1Window {
+ protected:
+  // Pastes both names, clicks Calculate and waits for the percentage; returns the time from
+  // the click to the percentage, in milliseconds, or -1.
+  long long PasteAndCalculate(const std::wstring& first, const std::wstring& second,
+                              int timeoutMs) {
+    // Keys are queued: each paste must land before the focus moves on.
+    for (const auto& [box, text] : {std::pair{kPerson1, &first}, {kPerson2, &second}}) {
+      Paste(Control(box), *text);
+      const int wanted = static_cast<int>(text->size());
+      if (!Pump([&] { return GetWindowTextLengthW(Control(box)) == wanted; }, timeoutMs)) {
+        ADD_FAILURE() << "the box holds " << GetWindowTextLengthW(Control(box)) << " of "
+                      << wanted << " characters";
+        return -1;
+      }
+    }
+    const std::wstring expected = ExpectedPercentage(first, second);
+    const auto start = Clock::now();
+    ClickCalculate();
+    if (!Pump([&] { return Result() == expected; }, timeoutMs)) return -1;
+    UpdateWindow(form1_.window());
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+  }
+};
+
+TEST_F(PastedNames, ThirtyThousandCharactersInEachBoxAreScoredAtOnce) {
+  const std::wstring first = RandomLetters(30000, 1);
+  std::wstring second = first;
+  for (std::size_t i = 0; i < second.size(); i += 50) second[i] = L'#';  // a 2%-edited copy
+  const long long ms = PasteAndCalculate(first, second, 10000);
+  ASSERT_GE(ms, 0) << "no percentage";
+  std::printf("30,000 characters per box: percentage drawn %lld ms after the click\n", ms);
+  // All 'A' against (AB)^n: the deepest recursion the matcher meets.
+  std::wstring ab;
+  for (int i = 0; i < 15000; ++i) ab += L"AB";
+  const long long deep = PasteAndCalculate(std::wstring(30000, L'A'), ab, 10000);
+  ASSERT_GE(deep, 0);
+  std::printf("30,000 'A' against (AB)^15000: %lld ms\n", deep);
+  EXPECT_EQ(Result(), L"125%");
+}
+
+TEST_F(PastedNames, AMillionCharactersInEachBoxAreHeldWholeAndScored) {
+  const std::wstring first = RandomLetters(1000000, 2);
+  std::wstring second = first;
+  for (std::size_t i = 0; i < second.size(); i += 50) second[i] = L'#';
+  const long long ms = PasteAndCalculate(first, second, 60000);
+  ASSERT_GE(ms, 0) << "no percentage";
+  std::printf("1,000,000 characters per box: percentage drawn %lld ms after the click\n", ms);
+}
+
+TEST_F(Form1Window, CharactersOfEveryKindGiveAScore) {
+  MessageBoxAnswerer boxes;
+  const struct {
+    std::wstring first, second;
+  } names[] = {
+      {L"\U0001F496\U0001F496", L"\U0001F496"},      // surrogate pairs: two code units each
+      {std::wstring(1, wchar_t{0xD800}) + L"A", std::wstring(1, wchar_t{0xDC00}) + L"A"},
+      {L"Zoe\u0301", L"ZOE\u0301"},                   // a combining acute accent
+      {L"\u05E9\u05E8\u05D4", L"\u05E9\u05E8\u05D4\u05D4"},  // right-to-left Hebrew
+      {L"A\tB\u0001\u007F", L"A\tB"},                // a tab and control characters
+      {std::wstring(1, L'\0') + L"A", L"A"},         // cut short at the NUL by the box itself
+  };
+  for (const auto& pair : names) {
+    SetNames(pair.first, pair.second);
+    const std::wstring first = WindowText(Control(kPerson1));
+    const std::wstring second = WindowText(Control(kPerson2));
+    const std::wstring expected = ExpectedPercentage(first, second);
+    ClickCalculate();
+    ASSERT_TRUE(Pump([&] { return Result() == expected; })) << expected;
+    EXPECT_EQ(Result().back(), L'%');
+  }
+  // Only the NUL case left a box empty: one warning, nothing else.
+  ASSERT_EQ(boxes.seen().size(), 1u);
+  EXPECT_EQ(boxes.seen()[0].text, L"Enter Your Name!!!");
+  EXPECT_TRUE(IsWindow(form1_.window()));
+  EXPECT_FALSE(quit_);
+}
+
+TEST_F(Form1Window, AThousandCalculationsLeaveNoObjectsBehind) {
+  SetNames(L"ABC", L"ABD");
+  ASSERT_TRUE(CalculateShows(L"166%"));
+  UpdateWindow(form1_.window());
+  const DWORD gdi = GdiObjects();
+  const DWORD user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+  ASSERT_GT(gdi, 0u);
+  const wchar_t* const seconds[] = {L"JANE", L"ABD"};
+  for (int i = 0; i < 1000; ++i) {
+    SetNames(i % 2 ? L"ABC" : L"JOHN", seconds[i % 2]);
+    SendMessageW(Control(kCommand1), BM_CLICK, 0, 0);
+    UpdateWindow(form1_.window());  // paint each new percentage
+  }
+  ASSERT_TRUE(Pump([&] { return Result() == L"166%"; }));
+  PumpFor(50, &application_, &quit_);
+  EXPECT_EQ(GdiObjects(), gdi);
+  EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), user);  // 0 = 0 under Wine
+}
+
+}  // namespace
