@@ -1,7 +1,9 @@
 // Number text both ways. Input: a first byte choosing the decimal separator, then
 // (1) each 8 bytes as a double of any bit pattern, written, read back and written again,
 // which must give the same text; (2) the bytes as text, one byte or two per code unit,
-// which must read as a finite number or raise a type mismatch or an overflow.
+// which must read as a finite number or raise a type mismatch or an overflow; (3) a decimal
+// number built from the bytes (digits, separator position, exponent), which must read as the
+// C library's strtod reads it, or overflow where strtod does.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -66,6 +68,38 @@ void CheckRead(std::u16string_view text, std::u16string_view separator) {
   }
 }
 
+// Digits from the bytes after the first three; the first two are the exponent, the third
+// places the separator and gives the sign.
+void CheckDecimal(const uint8_t* data, std::size_t size, std::u16string_view separator) {
+  if (size < 4) return;
+  const auto exponent = static_cast<int16_t>(data[0] | data[1] << 8);
+  const std::size_t point = data[2] & 0x7F;
+  const bool negative = data[2] & 0x80;
+  std::string digits;
+  for (std::size_t i = 3; i < size; ++i) digits.push_back(static_cast<char>('0' + data[i] % 10));
+
+  std::string c_text = negative ? "-" : "";
+  std::u16string text = negative ? u"-" : u"";
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i == point && i > 0) c_text += '.', text += separator;
+    c_text += digits[i];
+    text += static_cast<char16_t>(digits[i]);
+  }
+  const std::string exponent_text = "e" + std::to_string(exponent);
+  c_text += exponent_text;
+  text.append(exponent_text.begin(), exponent_text.end());
+
+  const double expected = std::strtod(c_text.c_str(), nullptr);  // the "C" locale
+  try {
+    const double value = runtime::TextToNumber(text, separator);
+    if (value != expected) Fail("read differently from strtod", value, text);
+  } catch (const RuntimeError& error) {
+    if (error.kind() != ErrorKind::kOverflow || std::isfinite(expected)) {
+      Fail("read raised where strtod reads", expected, text);
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -88,5 +122,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::u16string wide(size / 2, u'\0');
   std::memcpy(wide.data(), data, wide.size() * 2);
   CheckRead(wide, separator);
+  CheckDecimal(data, size, separator);
   return 0;
 }
