@@ -10,6 +10,7 @@ cd "$(dirname "$0")/.."
 source_dir=$(pwd)
 export TZ=UTC LC_ALL=C
 umask 022
+sh tools/install-deps.sh
 
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
   SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null) || {
