@@ -103,7 +103,7 @@ TEST(TextToNumber, BeyondTheRangeByItsSizeNotTheExponentSign) {
   EXPECT_EQ(TextToNumber(u"0." + zeros + u"1", u"."), 0.0);
   EXPECT_EQ(TextToNumber(u"0," + zeros + u"1E+5", u","), 0.0);
   EXPECT_EQ(TextToNumber(u"-0." + zeros + u"1E+3", u"."), 0.0);
-  // Only just in range either way.
+  // Zeros balanced by the exponent: in range.
   EXPECT_EQ(TextToNumber(u"0." + zeros + u"1E+400", u"."), 0.1);
   EXPECT_EQ(TextToNumber(u"1" + zeros + u"E-400", u"."), 1.0);
 }
