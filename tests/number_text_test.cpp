@@ -94,6 +94,20 @@ TEST(TextToNumber, AcceptsTheLocaleFormOnly) {
   EXPECT_EQ(ErrorOf([] { TextToNumber(u"1E+400", u"."); }), ErrorKind::kOverflow);
 }
 
+TEST(TextToNumber, BeyondTheRangeByItsSizeNotTheExponentSign) {
+  // Found by fuzzing: out of range was taken as too small whenever the exponent was
+  // negative, and as too large otherwise, whatever the digits said.
+  const std::u16string zeros(400, u'0');
+  EXPECT_EQ(ErrorOf([&] { TextToNumber(u"1" + zeros + u"E-1", u"."); }), ErrorKind::kOverflow);
+  EXPECT_EQ(ErrorOf([&] { TextToNumber(u"-9" + zeros + u",5", u","); }), ErrorKind::kOverflow);
+  EXPECT_EQ(TextToNumber(u"0." + zeros + u"1", u"."), 0.0);
+  EXPECT_EQ(TextToNumber(u"0," + zeros + u"1E+5", u","), 0.0);
+  EXPECT_EQ(TextToNumber(u"-0." + zeros + u"1E+3", u"."), 0.0);
+  // Zeros balanced by the exponent: in range.
+  EXPECT_EQ(TextToNumber(u"0." + zeros + u"1E+400", u"."), 0.1);
+  EXPECT_EQ(TextToNumber(u"1" + zeros + u"E-400", u"."), 1.0);
+}
+
 TEST(FixAndCheckedArithmetic, TruncateTowardZeroAndRejectNonFinite) {
   EXPECT_EQ(runtime::FixTowardZero(229.99999999999997), 229.0);
   EXPECT_EQ(runtime::FixTowardZero(-1.9), -1.0);

@@ -1,6 +1,8 @@
 #include "runtime/number_text.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +18,30 @@ constexpr int kSignificantDigits = 15;
 std::u16string Widen(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+// For a number from_chars found out of range: whether it is too large rather than too small,
+// from the decimal exponent of its first significant digit. The exponent part's sign alone
+// does not tell: "1000e-1" with 400 zeros is too large, "0.0001e5" with 400 zeros too small.
+bool TooLarge(std::string_view c_form) {
+  const std::size_t e = c_form.find('e');
+  const std::string_view mantissa = c_form.substr(0, e);
+  const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+  const std::size_t first = mantissa.find_first_of("123456789");
+  if (first == std::string_view::npos) return false;  // zero
+  int64_t exponent = first < point ? static_cast<int64_t>(point - first) - 1
+                                   : -static_cast<int64_t>(first - point);
+  if (e != std::string_view::npos) {
+    std::string_view digits = c_form.substr(e + 1);
+    const bool negative = digits.front() == '-';
+    if (digits.front() == '+' || digits.front() == '-') digits.remove_prefix(1);
+    // Far beyond any double and any mantissa length; saturating keeps it from overflowing.
+    constexpr int64_t kFar = 1'000'000'000;
+    int64_t value = 0;
+    for (const char digit : digits) value = std::min(value * 10 + (digit - '0'), kFar);
+    exponent += negative ? -value : value;
+  }
+  return exponent > 0;
+}
 
 }  // namespace
 
@@ -106,8 +132,7 @@ double TextToNumber(std::u16string_view text, std::u16string_view decimal_separa
   const auto result = std::from_chars(c_form.data(), c_form.data() + c_form.size(), value);
   if (result.ec == std::errc::result_out_of_range) {
     // Too small reads as zero; too large cannot be held.
-    const std::size_t e = c_form.find('e');
-    if (e != std::string::npos && c_form[e + 1] == '-') return 0.0;
+    if (!TooLarge(c_form)) return 0.0;
     Raise(ErrorKind::kOverflow);
   }
   if (result.ec != std::errc() || result.ptr != c_form.data() + c_form.size()) {

@@ -1,0 +1,162 @@
+// The fast matcher against the plain scan, and the score's contract on the code arrays.
+// Input: two byte strings separated by the first '\n' (without one, the two halves).
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstdio>
+#include <limits>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "runtime/runtime_error.h"
+#include "runtime/text.h"
+#include "runtime/text_services.h"
+#include "scoring/fast_matcher.h"
+#include "scoring/module1.h"
+
+namespace {
+
+using Bytes = std::span<const uint8_t>;
+using scoring::MatcherTuning;
+
+// The plain scan is cubic on repetitive text; above this many character pairs the fast
+// matcher's methods are checked against one another instead.
+constexpr int64_t kPlainScanPairs = 1 << 16;
+
+[[noreturn]] void Fail(const char* what, int64_t expected, int64_t got) {
+  std::fprintf(stderr, "fuzz_score: %s: expected %lld, got %lld\n", what,
+               static_cast<long long>(expected), static_cast<long long>(got));
+  std::abort();
+}
+
+// Every way of running the fast matcher: default, the shortcut forced from the start, and
+// each with the plain scan for small ranges switched off so short inputs reach the
+// automaton, the suffix array and the switch between them.
+constexpr MatcherTuning kTunings[] = {
+    {},
+    {0, 2048},
+    {0, 0},
+    {-1, 0},
+    {1, 0},
+    {std::numeric_limits<int64_t>::max(), 0},
+};
+
+// Fewer for the extra checks: quicker runs are worth more than repeated ones.
+constexpr MatcherTuning kSomeTunings[] = {{}, {0, 0}, {1, 0}};
+
+void CheckCount(Bytes a, Bytes b, int32_t start1, int32_t end1, int32_t start2, int32_t end2,
+                std::span<const MatcherTuning> tunings = kTunings) {
+  const int64_t pairs = static_cast<int64_t>(end1 - start1 + 1) * (end2 - start2 + 1);
+  int64_t expected = -1;
+  if (pairs <= kPlainScanPairs) expected = scoring::PlainMatchCount(a, b, start1, end1, start2, end2);
+  for (const MatcherTuning& tuning : tunings) {
+    const int32_t got = scoring::FastMatchCount(a, b, start1, end1, start2, end2, tuning);
+    if (expected < 0) expected = got;
+    if (got != expected) Fail("match count", expected, got);
+  }
+  const int64_t most = std::min(end1 - start1 + 1, end2 - start2 + 1);
+  if (expected < 0 || expected > std::max<int64_t>(most, 0)) Fail("count out of bounds", most, expected);
+}
+
+// A double-byte code page in miniature: hiragana have two-byte codes, which the score
+// cannot hold and reports as an overflow.
+class DoubleByteText : public runtime::PortableTextServices {
+ public:
+  int32_t AnsiCode(char16_t c) const override {
+    if (c >= 0x3041 && c <= 0x3096) return 0x829F + (c - 0x3041);
+    return PortableTextServices::AnsiCode(c);
+  }
+};
+
+void CheckScore(std::string_view a, std::string_view b) {
+  const std::u16string first = runtime::Utf8ToUtf16(a);
+  const std::u16string second = runtime::Utf8ToUtf16(b);
+  const runtime::PortableTextServices portable;
+  const DoubleByteText double_byte;
+  for (const runtime::TextServices* text :
+       {static_cast<const runtime::TextServices*>(&portable), static_cast<const runtime::TextServices*>(&double_byte)}) {
+    // The codes as the score should see them.
+    std::basic_string<uint8_t> codes[2];
+    bool too_wide = false;
+    const std::u16string* names[2] = {&first, &second};
+    for (int n = 0; n < 2; ++n) {
+      for (char16_t c : *names[n]) {
+        const int32_t code = text->AnsiCode(runtime::PortableUpperCase(c));
+        too_wide |= code > 255;
+        codes[n].push_back(static_cast<uint8_t>(code));
+      }
+    }
+    const bool equal = text->UpperCase(first) == text->UpperCase(second);
+    const bool one_empty = first.empty() || second.empty();
+
+    double score = -1;
+    bool raised = false;
+    try {
+      score = Module1::NameMatchScore(first, second, *text);
+    } catch (const runtime::RuntimeError& error) {
+      if (error.kind() != runtime::ErrorKind::kOverflow) Fail("error kind", 0, static_cast<int>(error.kind()));
+      raised = true;
+    }
+    // Between calls the code arrays are empty and hold no storage, however the call ended.
+    if (!Module1::Codes1.empty() || !Module1::Codes2.empty() || Module1::Codes1.capacity() != 0 ||
+        Module1::Codes2.capacity() != 0) {
+      Fail("code arrays left filled", 0, 1);
+    }
+    const bool should_raise = too_wide && !equal && !one_empty;
+    if (raised != should_raise) Fail("raised", should_raise, raised);
+    if (raised) continue;
+
+    double expected;
+    if (equal) {
+      expected = 1.0;
+    } else if (one_empty) {
+      expected = 0.0;
+    } else {
+      const auto size1 = static_cast<int32_t>(codes[0].size());
+      const auto size2 = static_cast<int32_t>(codes[1].size());
+      const int32_t k = scoring::FastMatchCount(codes[0], codes[1], 1, size1, 1, size2);
+      expected = static_cast<double>(k) / static_cast<double>(size1 + size2) * 5.0;
+    }
+    if (score != expected || !(score >= 0.0 && score <= 2.5)) {
+      std::fprintf(stderr, "fuzz_score: score %.17g, expected %.17g\n", score, expected);
+      std::abort();
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  std::size_t split = input.find('\n');
+  std::size_t skip = 1;
+  if (split == std::string_view::npos) split = size / 2, skip = 0;
+  const std::string_view a = input.substr(0, split);
+  const std::string_view b = input.substr(split + skip);
+  const Bytes first(reinterpret_cast<const uint8_t*>(a.data()), a.size());
+  const Bytes second(reinterpret_cast<const uint8_t*>(b.data()), b.size());
+  const auto size1 = static_cast<int32_t>(a.size());
+  const auto size2 = static_cast<int32_t>(b.size());
+
+  // Both orders, so that each text sees every byte value.
+  CheckCount(first, second, 1, size1, 1, size2);
+  CheckCount(second, first, 1, size2, 1, size1, kSomeTunings);
+  // Ranges inside the texts, as CountMatches allows.
+  if (size1 > 2 && size2 > 2) {
+    CheckCount(first, second, 1 + size1 / 3, size1 - 1, 2, size2 - size2 / 4, kSomeTunings);
+  }
+
+  // The same texts over three letters, where equal-length blocks and ties between them are
+  // common: the block chosen among equals is what the fast matcher most easily gets wrong.
+  if (size <= 2048) {
+    std::basic_string<uint8_t> folded1(first.begin(), first.end());
+    std::basic_string<uint8_t> folded2(second.begin(), second.end());
+    for (uint8_t& c : folded1) c = static_cast<uint8_t>('A' + c % 3);
+    for (uint8_t& c : folded2) c = static_cast<uint8_t>('A' + c % 3);
+    CheckCount(folded1, folded2, 1, size1, 1, size2, kSomeTunings);
+  }
+
+  CheckScore(a, b);
+  return 0;
+}
