@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds everything and runs every test: native (GoogleTest, then again under AddressSanitizer
-# and UndefinedBehaviorSanitizer), the 64-bit Windows build under Wine, and the checks on the
-# 32-bit Windows build, which cannot run here.
+# and UndefinedBehaviorSanitizer), the 64-bit Windows build under Wine, the checks on the
+# 32-bit Windows build (which cannot run here), the generated pictures, a bounded fuzzing run
+# (about a minute) and a check that two release builds are byte-identical.
 set -eu
 cd "$(dirname "$0")/.."
 sh tools/install-deps.sh
@@ -29,6 +30,8 @@ run ctest --preset native-sanitize
 run sh tools/with-display.sh ctest --preset win64
 run ctest --preset win32
 run /usr/bin/python3 tests/art/test_art.py
+run sh tools/fuzz.sh 20
+run sh tools/check-reproducible.sh
 
 [ -z "$failed" ] || printf "Failed suites:$failed\n"
 echo "suites: $passed passed, $failures failed"
