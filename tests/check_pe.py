@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """Checks a built Windows executable: it imports only Windows' own DLLs, has ASLR (dynamic
 base, plus high-entropy addresses on 64-bit) and DEP (NX compatible), the expected
-subsystem, and no section that is both writable and executable.
+subsystem, no section that is both writable and executable, stack-smashing checks (the
+stack protector's report is linked in) and a DLL search restricted to System32 (it calls
+SetDefaultDllDirectories).
 
 usage: check_pe.py OBJDUMP EXE gui|console
 """
@@ -48,11 +50,18 @@ def main():
             if "CODE" in flags and "READONLY" not in flags:
                 problems.append(f"section {match.group(1)} is writable and executable")
 
+    with open(exe, "rb") as program:
+        if b"stack smashing detected" not in program.read():
+            problems.append("no stack protector linked in")
+    if not re.search(r"\bSetDefaultDllDirectories\b", headers):
+        problems.append("does not restrict its DLL search (no SetDefaultDllDirectories)")
+
     for problem in problems:
         print(f"{exe}: {problem}")
     if not problems:
         print(f"{exe}: imports {', '.join(imports)}; "
-              f"{' '.join(wanted)}; {expected}; no writable code")
+              f"{' '.join(wanted)}; {expected}; no writable code; stack protector; "
+              "DLL search restricted")
     return 1 if problems else 0
 
 

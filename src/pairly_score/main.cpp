@@ -10,8 +10,11 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <libloaderapi.h>
 
 int wmain(int argc, wchar_t** argv) {
+  // DLLs only from the system directory, never the current one.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // Bytes in and out exactly as given: UTF-8, "\n" line ends.
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
