@@ -18,9 +18,13 @@ namespace {
 
 const std::vector<std::size_t> kSizes = {1000, 3000, 10000, 30000};
 
-std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+std::vector<uint8_t> Bytes(const std::string& s) {
+  return std::vector<uint8_t>(s.begin(), s.end());
+}
 
-int32_t Size(const std::vector<uint8_t>& s) { return static_cast<int32_t>(s.size()); }
+int32_t Size(const std::vector<uint8_t>& s) {
+  return static_cast<int32_t>(s.size());
+}
 
 void Fast(benchmark::State& state, std::string family, std::size_t n) {
   const auto [sa, sb] = bench::FamilyInput(family, n);

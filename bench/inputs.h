@@ -31,7 +31,8 @@ inline const std::vector<Family>& Families() {
 
 inline std::string RandomText(std::mt19937& random, std::size_t length, int alphabet) {
   std::string s(length, 'A');
-  for (char& c : s) c = static_cast<char>('A' + std::uniform_int_distribution<int>(0, alphabet - 1)(random));
+  for (char& c : s)
+    c = static_cast<char>('A' + std::uniform_int_distribution<int>(0, alphabet - 1)(random));
   return s;
 }
 

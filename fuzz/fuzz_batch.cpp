@@ -87,7 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::string_view line(output.data() + start, end - start);
     // "SCORE<TAB>PERCENT%"
     const std::size_t tab = line.find('\t');
-    if (tab == std::string_view::npos || tab == 0 || line.back() != '%') Fail("output line form", 0, lines + 1);
+    if (tab == std::string_view::npos || tab == 0 || line.back() != '%')
+      Fail("output line form", 0, lines + 1);
     ++lines;
     start = end + 1;
   }

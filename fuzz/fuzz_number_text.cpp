@@ -36,7 +36,8 @@ void CheckRoundTrip(double value, std::u16string_view separator) {
   try {
     text = runtime::NumberToText(value, separator);
   } catch (const RuntimeError& error) {
-    if (std::isfinite(value) || error.kind() != ErrorKind::kFloatingPoint) Fail("write raised", value, u"");
+    if (std::isfinite(value) || error.kind() != ErrorKind::kFloatingPoint)
+      Fail("write raised", value, u"");
     return;
   }
   if (!std::isfinite(value)) Fail("non-finite written", value, text);

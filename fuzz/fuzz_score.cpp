@@ -34,12 +34,7 @@ constexpr int64_t kPlainScanPairs = 1 << 16;
 // each with the plain scan for small ranges switched off so short inputs reach the
 // automaton, the suffix array and the switch between them.
 constexpr MatcherTuning kTunings[] = {
-    {},
-    {0, 2048},
-    {0, 0},
-    {-1, 0},
-    {1, 0},
-    {std::numeric_limits<int64_t>::max(), 0},
+    {}, {0, 2048}, {0, 0}, {-1, 0}, {1, 0}, {std::numeric_limits<int64_t>::max(), 0},
 };
 
 // Fewer for the extra checks: quicker runs are worth more than repeated ones.
@@ -49,14 +44,16 @@ void CheckCount(Bytes a, Bytes b, int32_t start1, int32_t end1, int32_t start2, 
                 std::span<const MatcherTuning> tunings = kTunings) {
   const int64_t pairs = static_cast<int64_t>(end1 - start1 + 1) * (end2 - start2 + 1);
   int64_t expected = -1;
-  if (pairs <= kPlainScanPairs) expected = scoring::PlainMatchCount(a, b, start1, end1, start2, end2);
+  if (pairs <= kPlainScanPairs)
+    expected = scoring::PlainMatchCount(a, b, start1, end1, start2, end2);
   for (const MatcherTuning& tuning : tunings) {
     const int32_t got = scoring::FastMatchCount(a, b, start1, end1, start2, end2, tuning);
     if (expected < 0) expected = got;
     if (got != expected) Fail("match count", expected, got);
   }
   const int64_t most = std::min(end1 - start1 + 1, end2 - start2 + 1);
-  if (expected < 0 || expected > std::max<int64_t>(most, 0)) Fail("count out of bounds", most, expected);
+  if (expected < 0 || expected > std::max<int64_t>(most, 0))
+    Fail("count out of bounds", most, expected);
 }
 
 // A double-byte code page in miniature: hiragana have two-byte codes, which the score
@@ -75,7 +72,8 @@ void CheckScore(std::string_view a, std::string_view b) {
   const runtime::PortableTextServices portable;
   const DoubleByteText double_byte;
   for (const runtime::TextServices* text :
-       {static_cast<const runtime::TextServices*>(&portable), static_cast<const runtime::TextServices*>(&double_byte)}) {
+       {static_cast<const runtime::TextServices*>(&portable),
+        static_cast<const runtime::TextServices*>(&double_byte)}) {
     // The codes as the score should see them.
     std::basic_string<uint8_t> codes[2];
     bool too_wide = false;
@@ -95,7 +93,8 @@ void CheckScore(std::string_view a, std::string_view b) {
     try {
       score = Module1::NameMatchScore(first, second, *text);
     } catch (const runtime::RuntimeError& error) {
-      if (error.kind() != runtime::ErrorKind::kOverflow) Fail("error kind", 0, static_cast<int>(error.kind()));
+      if (error.kind() != runtime::ErrorKind::kOverflow)
+        Fail("error kind", 0, static_cast<int>(error.kind()));
       raised = true;
     }
     // Between calls the code arrays are empty and hold no storage, however the call ended.

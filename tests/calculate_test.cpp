@@ -75,9 +75,8 @@ TEST(Calculate, WarnsForEachEmptyNameInOrderAndStillCalculates) {
   FakeView first_empty;
   first_empty.person2 = u"SITA";
   Calculate(first_empty, text);
-  EXPECT_EQ(first_empty.events,
-            (std::vector<std::string>{"message: Enter Your Name!!!", "Result=0", "result2=0",
-                                      "Result=0%"}));
+  EXPECT_EQ(first_empty.events, (std::vector<std::string>{"message: Enter Your Name!!!", "Result=0",
+                                                          "result2=0", "Result=0%"}));
 
   FakeView second_empty;
   second_empty.person1 = u"RAM";

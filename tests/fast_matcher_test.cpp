@@ -20,8 +20,12 @@ using scoring::MatcherTuning;
 using scoring::PlainMatchCount;
 using Bytes = std::vector<uint8_t>;
 
-Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
-int32_t Size(const Bytes& s) { return static_cast<int32_t>(s.size()); }
+Bytes ToBytes(const std::string& s) {
+  return Bytes(s.begin(), s.end());
+}
+int32_t Size(const Bytes& s) {
+  return static_cast<int32_t>(s.size());
+}
 
 // The fast matcher's three ways of finding a block, each made to do all the work.
 const MatcherTuning kAutomatonOnly{std::numeric_limits<int64_t>::max(), 0};
@@ -29,7 +33,8 @@ const MatcherTuning kShortcutForced{0, 0};
 const MatcherTuning kDefault{};
 
 // Checks every way against the plain scan on the given ranges.
-void ExpectSameCount(const Bytes& a, const Bytes& b, int32_t s1, int32_t e1, int32_t s2, int32_t e2) {
+void ExpectSameCount(const Bytes& a, const Bytes& b, int32_t s1, int32_t e1, int32_t s2,
+                     int32_t e2) {
   const int32_t expected = PlainMatchCount(a, b, s1, e1, s2, e2);
   for (const MatcherTuning* tuning : {&kAutomatonOnly, &kShortcutForced, &kDefault}) {
     ASSERT_EQ(FastMatchCount(a, b, s1, e1, s2, e2, *tuning), expected)
@@ -39,7 +44,9 @@ void ExpectSameCount(const Bytes& a, const Bytes& b, int32_t s1, int32_t e1, int
   }
 }
 
-void ExpectSameCount(const Bytes& a, const Bytes& b) { ExpectSameCount(a, b, 1, Size(a), 1, Size(b)); }
+void ExpectSameCount(const Bytes& a, const Bytes& b) {
+  ExpectSameCount(a, b, 1, Size(a), 1, Size(b));
+}
 
 std::string Repeat(const std::string& unit, int times) {
   std::string s;
@@ -68,10 +75,12 @@ class RandomTexts {
     Bytes out;
     for (uint8_t c : s) {
       const int roll = Between(0, 299);
-      if (roll < percent) continue;                                                 // delete
-      if (roll < 2 * percent) c = static_cast<uint8_t>(base + Between(0, alphabet - 1));  // substitute
+      if (roll < percent) continue;  // delete
+      if (roll < 2 * percent)
+        c = static_cast<uint8_t>(base + Between(0, alphabet - 1));  // substitute
       out.push_back(c);
-      if (roll >= 2 * percent && roll < 3 * percent) out.push_back(static_cast<uint8_t>(base + Between(0, alphabet - 1)));
+      if (roll >= 2 * percent && roll < 3 * percent)
+        out.push_back(static_cast<uint8_t>(base + Between(0, alphabet - 1)));
     }
     return out;
   }
@@ -241,8 +250,11 @@ TEST(SuffixArray, SortsSuffixesAndTheirCommonPrefixes) {
 
     std::vector<int32_t> expected(text.size());
     std::iota(expected.begin(), expected.end(), 0);
-    const auto suffix = [&](int32_t i) { return std::vector<int32_t>(text.begin() + i, text.end()); };
-    std::sort(expected.begin(), expected.end(), [&](int32_t x, int32_t y) { return suffix(x) < suffix(y); });
+    const auto suffix = [&](int32_t i) {
+      return std::vector<int32_t>(text.begin() + i, text.end());
+    };
+    std::sort(expected.begin(), expected.end(),
+              [&](int32_t x, int32_t y) { return suffix(x) < suffix(y); });
     ASSERT_EQ(order, expected);
     for (std::size_t r = 1; r < order.size(); ++r) {
       const auto x = suffix(order[r - 1]), y = suffix(order[r]);

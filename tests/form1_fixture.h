@@ -58,7 +58,8 @@ class Form1Window : public testing::Test {
   }
   void ClickCalculate() {
     RECT box = RectInParent(Control(kCommand1));
-    window_test::ClickAt(form1_.window(), POINT{(box.left + box.right) / 2, (box.top + box.bottom) / 2});
+    window_test::ClickAt(form1_.window(),
+                         POINT{(box.left + box.right) / 2, (box.top + box.bottom) / 2});
   }
   // Calculates through Alt+C and waits until Result shows the expected percentage.
   bool CalculateShows(const std::wstring& expected) {

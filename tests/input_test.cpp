@@ -77,8 +77,8 @@ class PastedNames : public Form1Window {
       Paste(Control(box), *text);
       const int wanted = static_cast<int>(text->size());
       if (!Pump([&] { return GetWindowTextLengthW(Control(box)) == wanted; }, timeoutMs)) {
-        ADD_FAILURE() << "the box holds " << GetWindowTextLengthW(Control(box)) << " of "
-                      << wanted << " characters";
+        ADD_FAILURE() << "the box holds " << GetWindowTextLengthW(Control(box)) << " of " << wanted
+                      << " characters";
         return -1;
       }
     }
@@ -121,12 +121,12 @@ TEST_F(Form1Window, CharactersOfEveryKindGiveAScore) {
   const struct {
     std::wstring first, second;
   } names[] = {
-      {L"\U0001F496\U0001F496", L"\U0001F496"},      // surrogate pairs: two code units each
+      {L"\U0001F496\U0001F496", L"\U0001F496"},  // surrogate pairs: two code units each
       {std::wstring(1, wchar_t{0xD800}) + L"A", std::wstring(1, wchar_t{0xDC00}) + L"A"},
-      {L"Zoe\u0301", L"ZOE\u0301"},                   // a combining acute accent
+      {L"Zoe\u0301", L"ZOE\u0301"},                          // a combining acute accent
       {L"\u05E9\u05E8\u05D4", L"\u05E9\u05E8\u05D4\u05D4"},  // right-to-left Hebrew
-      {L"A\tB\u0001\u007F", L"A\tB"},                // a tab and control characters
-      {std::wstring(1, L'\0') + L"A", L"A"},         // cut short at the NUL by the box itself
+      {L"A\tB\u0001\u007F", L"A\tB"},                        // a tab and control characters
+      {std::wstring(1, L'\0') + L"A", L"A"},  // cut short at the NUL by the box itself
   };
   for (const auto& pair : names) {
     SetNames(pair.first, pair.second);

@@ -62,7 +62,8 @@ TEST_F(LocaleWindow, CyrillicNamesScoreByTheirOwnLetters) {
   ExpectScore(L"\u0418\u0432\u0430\u043D", L"\u0418\u0412\u0410\u041D", L"1", L"100%");
   // Under code page 1252 every letter would be '?', and these would score 250% and 200%.
   ExpectScore(L"\u0418\u0412\u0410\u041D", L"\u041F\u0415\u0422\u0420", L"0", L"0%");
-  ExpectScore(L"\u041D\u0430\u0442\u0430\u0448\u0430", L"\u0421\u0430\u0448\u0430", L"1,5", L"150%");
+  ExpectScore(L"\u041D\u0430\u0442\u0430\u0448\u0430", L"\u0421\u0430\u0448\u0430", L"1,5",
+              L"150%");
 }
 
 TEST_F(LocaleWindow, CentralEuropeanNamesScoreByTheirOwnLetters) {

@@ -44,8 +44,8 @@ TEST(PlatformText, AgreesWithThePortableStandInUnderCodePage1252) {
     // Can 1252 hold the platform's upper case exactly, without a best-fit substitute?
     char byte;
     BOOL used_default = FALSE;
-    const bool exact = WideCharToMultiByte(1252, WC_NO_BEST_FIT_CHARS, &upper, 1, &byte, 1,
-                                           nullptr, &used_default) == 1 &&
+    const bool exact = WideCharToMultiByte(1252, WC_NO_BEST_FIT_CHARS, &upper, 1, &byte, 1, nullptr,
+                                           &used_default) == 1 &&
                        !used_default;
     if (exact) {
       ASSERT_EQ(platform_code, portable_code) << "U+" << std::hex << unit;
@@ -63,7 +63,7 @@ TEST(PlatformText, AgreesWithThePortableStandInUnderCodePage1252) {
 
 TEST(PlatformText, DoubleByteCharacterOverflowsAndLeavesEverythingAsItWas) {
   if (!ExpectedCodePageIs(932)) GTEST_SKIP() << "needs code page 932";
-  EXPECT_GT(kSystem.AnsiCode(u'\u3042'), 255);  // hiragana A: two bytes
+  EXPECT_GT(kSystem.AnsiCode(u'\u3042'), 255);   // hiragana A: two bytes
   EXPECT_EQ(kSystem.AnsiCode(u'\uFF71'), 0xB1);  // half-width katakana A: one byte
 
   class View : public main_window::CalculateView {

@@ -41,11 +41,13 @@ TEST(Scorer, PairReportsRuntimeErrorsAndUsage) {
 }
 
 TEST(Scorer, BatchScoresEachLineWithoutWarnings) {
-  const ScorerRun run = RunScorer({u"--batch"}, "ABC\tABD\n\t\nJOHN\tJANE\r\nA\t\n"
-                                        "\xC3\xA9t\xC3\xA9\t\xC3\x89T\xC3\x89\n\xC3\xA9t\xC3\xA9\tETE\n");
+  const ScorerRun run = RunScorer({u"--batch"},
+                                  "ABC\tABD\n\t\nJOHN\tJANE\r\nA\t\n"
+                                  "\xC3\xA9t\xC3\xA9\t\xC3\x89T\xC3\x89\n\xC3\xA9t\xC3\xA9\tETE\n");
   EXPECT_EQ(run.exit_code, 0);
-  EXPECT_EQ(run.output, "1.66666666666667\t166%\n1\t100%\n1.25\t125%\n0\t0%\n1\t100%\n"
-                        "0.833333333333333\t83%\n");
+  EXPECT_EQ(run.output,
+            "1.66666666666667\t166%\n1\t100%\n1.25\t125%\n0\t0%\n1\t100%\n"
+            "0.833333333333333\t83%\n");
   EXPECT_EQ(run.errors, "");
 }
 

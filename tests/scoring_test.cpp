@@ -16,7 +16,9 @@ using Module1::NameMatchScore;
 
 const runtime::PortableTextServices kText;
 
-double Score(std::u16string_view a, std::u16string_view b) { return NameMatchScore(a, b, kText); }
+double Score(std::u16string_view a, std::u16string_view b) {
+  return NameMatchScore(a, b, kText);
+}
 
 void ExpectCodesEmpty() {
   EXPECT_TRUE(Codes1.empty());
@@ -69,8 +71,8 @@ TEST(CountMatches, GuardsAndTieBreaks) {
   // Driven directly, with the arrays filled the way the score fills them.
   const auto count = [](const std::string& a, const std::string& b) {
     FillCodesForTest(a, b);
-    const int32_t k = Module1::CountMatches(1, static_cast<int32_t>(a.size()), 1,
-                                            static_cast<int32_t>(b.size()));
+    const int32_t k =
+        Module1::CountMatches(1, static_cast<int32_t>(a.size()), 1, static_cast<int32_t>(b.size()));
     Codes1.Erase();
     Codes2.Erase();
     return k;
@@ -81,9 +83,9 @@ TEST(CountMatches, GuardsAndTieBreaks) {
   EXPECT_EQ(count("ABAB", "BABA"), 3);
 
   FillCodesForTest("AB", "AB");
-  EXPECT_EQ(Module1::CountMatches(0, 2, 1, 2), 0);   // a start of 0 stops the recursion
-  EXPECT_EQ(Module1::CountMatches(2, 1, 1, 2), 0);   // empty first range
-  EXPECT_EQ(Module1::CountMatches(1, 2, 2, 1), 0);   // empty second range
+  EXPECT_EQ(Module1::CountMatches(0, 2, 1, 2), 0);  // a start of 0 stops the recursion
+  EXPECT_EQ(Module1::CountMatches(2, 1, 1, 2), 0);  // empty first range
+  EXPECT_EQ(Module1::CountMatches(1, 2, 2, 1), 0);  // empty second range
   EXPECT_EQ(Module1::CountMatches(2, 2, 1, 2), 1);
   EXPECT_THROW(Module1::CountMatches(1, 3, 1, 2), runtime::RuntimeError);  // beyond Codes1
   Codes1.Erase();

@@ -25,7 +25,6 @@ long long MsSince(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-
 class Splash : public testing::Test {
  protected:
   void SetUp() override {

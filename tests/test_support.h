@@ -9,7 +9,9 @@
 #include "scoring/module1.h"
 
 // A readable form of a text for failure messages.
-inline std::string Printable(std::u16string_view text) { return runtime::Utf16ToUtf8(text); }
+inline std::string Printable(std::u16string_view text) {
+  return runtime::Utf16ToUtf8(text);
+}
 
 // Fills the code arrays with the bytes of two ASCII texts, as the score would.
 inline void FillCodesForTest(const std::string& a, const std::string& b) {

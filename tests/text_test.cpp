@@ -16,20 +16,25 @@ TEST(Utf8, StrictDecodingRejectsMalformedInput) {
                           "\xF4\x90\x80\x80", "\xFF", "A\xE2\x82"}) {
     EXPECT_FALSE(runtime::DecodeUtf8(bad).has_value()) << bad;
   }
-  EXPECT_EQ(runtime::Utf8ToUtf16("A\xFF" "B"), u"A\uFFFDB");
+  EXPECT_EQ(runtime::Utf8ToUtf16("A\xFF"
+                                 "B"),
+            u"A\uFFFDB");
 }
 
 TEST(Utf8, EncodingRoundTripsAndReplacesLoneSurrogates) {
   const std::u16string text = u"PAIRLY \u00E9\u4E2D\U0001F496";
   EXPECT_EQ(runtime::DecodeUtf8(runtime::Utf16ToUtf8(text)), text);
-  EXPECT_EQ(runtime::Utf16ToUtf8(std::u16string(1, char16_t{0xD800}) + u"A"), "\xEF\xBF\xBD" "A");
+  EXPECT_EQ(runtime::Utf16ToUtf8(std::u16string(1, char16_t{0xD800}) + u"A"),
+            "\xEF\xBF\xBD"
+            "A");
   EXPECT_EQ(runtime::Utf16ToUtf8(std::u16string(1, char16_t{0xDC00})), "\xEF\xBF\xBD");
 }
 
 TEST(PortableTextServices, UpperCaseAndWindows1252Codes) {
   const runtime::PortableTextServices text;
   EXPECT_EQ(text.UpperCase(u"anna \u00E9\u00FF\u0161\u0153"), u"ANNA \u00C9\u0178\u0160\u0152");
-  EXPECT_EQ(text.UpperCase(u"\u00DF\u00B5\u0131\u03C2"), u"\u00DF\u00B5\u0131\u03C2");  // no round trip
+  EXPECT_EQ(text.UpperCase(u"\u00DF\u00B5\u0131\u03C2"),
+            u"\u00DF\u00B5\u0131\u03C2");  // no round trip
   EXPECT_EQ(text.AnsiCode(u'A'), 65);
   EXPECT_EQ(text.AnsiCode(u'\u00C9'), 0xC9);
   EXPECT_EQ(text.AnsiCode(u'\u20AC'), 0x80);

@@ -45,8 +45,8 @@ void Calculate(CalculateView& view, const runtime::TextServices& text) {
   view.SetResult2Caption(view.ResultCaption());
   // The percentage comes from the score's text, not its full-precision value: a score
   // shown as "2.3" gives 229%, as 2.3 * 100 is 229.99999999999997 in doubles.
-  const double percent = runtime::FixTowardZero(runtime::CheckedMultiply(
-      runtime::TextToNumber(view.Result2Caption(), separator), 100.0));
+  const double percent = runtime::FixTowardZero(
+      runtime::CheckedMultiply(runtime::TextToNumber(view.Result2Caption(), separator), 100.0));
   view.SetResultCaption(runtime::NumberToText(percent, separator) + u"%");
   restorer.Commit();
 }

@@ -15,9 +15,13 @@ namespace {
 
 constexpr int kSignificantDigits = 15;
 
-std::u16string Widen(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+std::u16string Widen(std::string_view ascii) {
+  return std::u16string(ascii.begin(), ascii.end());
+}
 
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool IsDigit(char16_t c) {
+  return c >= u'0' && c <= u'9';
+}
 
 // For a number from_chars found out of range: whether it is too large rather than too small,
 // from the decimal exponent of its first significant digit. The exponent part's sign alone
@@ -111,7 +115,8 @@ double TextToNumber(std::u16string_view text, std::u16string_view decimal_separa
     ++pos;
   }
   std::size_t mantissa_digits = take_digits(c_form);
-  if (!decimal_separator.empty() && text.substr(pos, decimal_separator.size()) == decimal_separator) {
+  if (!decimal_separator.empty() &&
+      text.substr(pos, decimal_separator.size()) == decimal_separator) {
     pos += decimal_separator.size();
     c_form.push_back('.');
     mantissa_digits += take_digits(c_form);

@@ -30,12 +30,12 @@ constexpr char16_t kHighControls1252[32] = {
 char16_t PortableUpperCase(char16_t character) {
   if (character < 0x80) {
     return (character >= u'a' && character <= u'z') ? static_cast<char16_t>(character - 0x20)
-                                                     : character;
+                                                    : character;
   }
   const auto* end = std::end(kUpperCasePairs);
-  const auto* found = std::lower_bound(
-      std::begin(kUpperCasePairs), end, character,
-      [](const CasePair& pair, char16_t value) { return pair.lower < value; });
+  const auto* found =
+      std::lower_bound(std::begin(kUpperCasePairs), end, character,
+                       [](const CasePair& pair, char16_t value) { return pair.lower < value; });
   return (found != end && found->lower == character) ? found->upper : character;
 }
 

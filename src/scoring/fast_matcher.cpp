@@ -20,7 +20,8 @@ int32_t PlainMatchCount(std::span<const uint8_t> first, std::span<const uint8_t>
     for (int64_t j = start2; j <= end2; ++j) {
       int64_t k = 0;
       while (i + k <= end1 && j + k <= end2 &&
-             first[static_cast<std::size_t>(i + k - 1)] == second[static_cast<std::size_t>(j + k - 1)]) {
+             first[static_cast<std::size_t>(i + k - 1)] ==
+                 second[static_cast<std::size_t>(j + k - 1)]) {
         ++k;
       }
       if (k > best) {
@@ -50,7 +51,9 @@ struct Pending {
   bool bound_ruled_out;
 };
 
-bool LowerBound(const Pending& x, const Pending& y) { return x.bound < y.bound; }
+bool LowerBound(const Pending& x, const Pending& y) {
+  return x.bound < y.bound;
+}
 
 // Below this the blocks are short and common, and searching by reach rarely pays.
 constexpr int32_t kLongBlock = 8;
@@ -62,7 +65,8 @@ constexpr int32_t kLongBlock = 8;
 class EqualBlockIndex {
  public:
   EqualBlockIndex(std::span<const uint8_t> first, std::span<const uint8_t> second)
-      : first_size_(static_cast<int32_t>(first.size())), second_size_(static_cast<int32_t>(second.size())) {
+      : first_size_(static_cast<int32_t>(first.size())),
+        second_size_(static_cast<int32_t>(second.size())) {
     // first, a separator, second, and the final 0: the separator and the end stop every
     // common prefix at the end of its own text.
     const std::size_t size = first.size() + second.size() + 2;
@@ -149,11 +153,13 @@ class EqualBlockIndex {
     // Counting sort of the second text's positions by group, kept in position order.
     group_end_.assign(static_cast<std::size_t>(group) + 3, 0);
     const int32_t* second_groups = group_.data() + first_size_ + 1;
-    for (int32_t q = 0; q < second_size_; ++q) ++group_end_[static_cast<std::size_t>(second_groups[q]) + 2];
+    for (int32_t q = 0; q < second_size_; ++q)
+      ++group_end_[static_cast<std::size_t>(second_groups[q]) + 2];
     for (std::size_t g = 2; g < group_end_.size(); ++g) group_end_[g] += group_end_[g - 1];
     positions_.resize(static_cast<std::size_t>(second_size_));
     for (int32_t q = 0; q < second_size_; ++q) {
-      positions_[static_cast<std::size_t>(group_end_[static_cast<std::size_t>(second_groups[q]) + 1]++)] = q;
+      positions_[static_cast<std::size_t>(
+          group_end_[static_cast<std::size_t>(second_groups[q]) + 1]++)] = q;
     }
   }
 
@@ -190,7 +196,8 @@ class EqualBlockIndex {
     };
     const auto rank = static_cast<std::size_t>(rank_[static_cast<std::size_t>(i)]);
     for (std::size_t r = rank; r > 0 && prefix_[r] >= length; ++work) consider(--r);
-    for (std::size_t r = rank + 1; r < order_.size() && prefix_[r] >= length; ++r, ++work) consider(r);
+    for (std::size_t r = rank + 1; r < order_.size() && prefix_[r] >= length; ++r, ++work)
+      consider(r);
     return found;
   }
 
@@ -299,8 +306,9 @@ class Matcher {
       // Known no block of the bound: one shorter at most.
       Pending capped = item;
       if (item.bound_ruled_out) --capped.bound;
-      const bool found = forced_ ? index_->FindLongest(capped, 1, std::numeric_limits<int64_t>::max(), block)
-                                 : index_->FindLongest(capped, kLongBlock, work, block);
+      const bool found =
+          forced_ ? index_->FindLongest(capped, 1, std::numeric_limits<int64_t>::max(), block)
+                  : index_->FindLongest(capped, kLongBlock, work, block);
       if (found) {
         ++stats_.reach_searches;
         return block;
@@ -312,7 +320,8 @@ class Matcher {
     credit_ += work;
     block = automaton_.EarliestLongestBlock(
         first_.subspan(static_cast<std::size_t>(item.start1), static_cast<std::size_t>(item.size1)),
-        second_.subspan(static_cast<std::size_t>(item.start2), static_cast<std::size_t>(item.size2)));
+        second_.subspan(static_cast<std::size_t>(item.start2),
+                        static_cast<std::size_t>(item.size2)));
     block.start1 += item.start1;
     block.start2 += item.start2;
     return block;
@@ -346,9 +355,10 @@ int32_t FastMatchCount(std::span<const uint8_t> first, std::span<const uint8_t> 
     ++out.plain_scans;
     return PlainMatchCount(first, second, start1, end1, start2, end2);
   }
-  Matcher matcher(first.subspan(static_cast<std::size_t>(start1) - 1, static_cast<std::size_t>(size1)),
-                  second.subspan(static_cast<std::size_t>(start2) - 1, static_cast<std::size_t>(size2)),
-                  tuning, out);
+  Matcher matcher(
+      first.subspan(static_cast<std::size_t>(start1) - 1, static_cast<std::size_t>(size1)),
+      second.subspan(static_cast<std::size_t>(start2) - 1, static_cast<std::size_t>(size2)), tuning,
+      out);
   // At most min(size1, size2), so it fits.
   return static_cast<int32_t>(matcher.Count());
 }

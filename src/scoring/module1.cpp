@@ -32,7 +32,8 @@ void FillCodes(runtime::ByteArray& codes, std::u16string_view text, int32_t leng
                const runtime::TextServices& services) {
   codes.Redim(length);
   for (int32_t i = 1; i <= length; i = CheckedAdd(i, 1)) {
-    const std::u16string upper = services.UpperCase(text.substr(static_cast<std::size_t>(i) - 1, 1));
+    const std::u16string upper =
+        services.UpperCase(text.substr(static_cast<std::size_t>(i) - 1, 1));
     codes(i) = runtime::CheckedByte(services.AnsiCode(upper.front()));
   }
 }
@@ -60,8 +61,7 @@ int32_t CountMatches(int32_t start1, int32_t end1, int32_t start2, int32_t end2)
   if (!(start1 <= end1 && start2 <= end2 && start1 > 0 && start2 > 0)) return 0;
   // The scan reads every code of both ranges and steps one past each end, so a range
   // outside its array is out of range and one ending at the largest position overflows.
-  if (start1 > Codes1.upper_bound() || end1 > Codes1.upper_bound() ||
-      end2 > Codes2.upper_bound()) {
+  if (start1 > Codes1.upper_bound() || end1 > Codes1.upper_bound() || end2 > Codes2.upper_bound()) {
     runtime::Raise(runtime::ErrorKind::kSubscriptOutOfRange);
   }
   constexpr int32_t kLast = std::numeric_limits<int32_t>::max();

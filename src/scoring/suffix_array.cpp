@@ -50,10 +50,12 @@ void SortSuffixes(const int32_t* text, int32_t* order, int32_t size, int32_t alp
   smaller[static_cast<std::size_t>(size) - 1] = 1;
   for (int32_t i = size - 2; i >= 0; --i) {
     smaller[static_cast<std::size_t>(i)] =
-        text[i] < text[i + 1] || (text[i] == text[i + 1] && smaller[static_cast<std::size_t>(i) + 1]);
+        text[i] < text[i + 1] ||
+        (text[i] == text[i + 1] && smaller[static_cast<std::size_t>(i) + 1]);
   }
   const auto leftmost = [&](int32_t i) {
-    return i > 0 && smaller[static_cast<std::size_t>(i)] && !smaller[static_cast<std::size_t>(i) - 1];
+    return i > 0 && smaller[static_cast<std::size_t>(i)] &&
+           !smaller[static_cast<std::size_t>(i) - 1];
   };
 
   std::vector<int32_t> bucket;
@@ -126,7 +128,8 @@ void BuildCommonPrefixes(std::span<const int32_t> text, std::span<const int32_t>
                          std::span<int32_t> scratch, std::span<int32_t> prefix) {
   const std::size_t size = text.size();
   std::span<int32_t> rank = scratch;
-  for (std::size_t r = 0; r < size; ++r) rank[static_cast<std::size_t>(order[r])] = static_cast<int32_t>(r);
+  for (std::size_t r = 0; r < size; ++r)
+    rank[static_cast<std::size_t>(order[r])] = static_cast<int32_t>(r);
   // Kasai et al.: the common prefix drops by at most one from one text position to the next.
   // The unique final 0 stops every comparison inside the text.
   std::size_t common = 0;

@@ -81,7 +81,8 @@ void SuffixAutomaton::Build(std::span<const uint8_t> text) {
       continue;
     }
     // Split: a copy of `next` for the shorter substrings, sharing its first occurrence.
-    const uint32_t clone = NewState(states_[state].length + 1, states_[next].link, states_[next].first_end);
+    const uint32_t clone =
+        NewState(states_[state].length + 1, states_[next].link, states_[next].first_end);
     for (uint32_t e = 0; e < states_[next].degree; ++e) {
       const State& from = states_[next];
       if (e < kInline) {

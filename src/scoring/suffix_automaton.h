@@ -39,8 +39,8 @@ class SuffixAutomaton {
     uint32_t link;       // state of its longest proper suffix in another state
     uint32_t first_end;  // lowest end position of the state's substrings in the text
     uint16_t degree;
-    uint16_t capacity;   // of its edges in edges_, beyond the inline ones
-    uint32_t edges;      // where those are
+    uint16_t capacity;  // of its edges in edges_, beyond the inline ones
+    uint32_t edges;     // where those are
     uint8_t symbols[kInline];
     uint32_t targets[kInline];
   };
