@@ -49,19 +49,8 @@ std::wstring RandomLetters(std::size_t length, unsigned seed) {
 
 // The percentage the Calculate command gives for two names, worked out without the window.
 std::wstring ExpectedPercentage(const std::wstring& first, const std::wstring& second) {
-  class View : public main_window::CalculateView {
-   public:
-    std::u16string a, b, result, result2;
-    std::u16string Person1Text() override { return a; }
-    std::u16string Person2Text() override { return b; }
-    std::u16string ResultCaption() override { return result; }
-    void SetResultCaption(std::u16string_view caption) override { result = caption; }
-    std::u16string Result2Caption() override { return result2; }
-    void SetResult2Caption(std::u16string_view caption) override { result2 = caption; }
-    void ShowMessage(std::u16string_view) override {}
-  } view;
-  view.a.assign(first.begin(), first.end());
-  view.b.assign(second.begin(), second.end());
+  main_window::TextCalculateView view(std::u16string(first.begin(), first.end()),
+                                      std::u16string(second.begin(), second.end()));
   main_window::Calculate(view);
   return std::wstring(view.result.begin(), view.result.end());
 }

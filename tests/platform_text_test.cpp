@@ -66,17 +66,7 @@ TEST(PlatformText, DoubleByteCharacterOverflowsAndLeavesEverythingAsItWas) {
   EXPECT_GT(kSystem.AnsiCode(u'\u3042'), 255);   // hiragana A: two bytes
   EXPECT_EQ(kSystem.AnsiCode(u'\uFF71'), 0xB1);  // half-width katakana A: one byte
 
-  class View : public main_window::CalculateView {
-   public:
-    std::u16string person1 = u"ABC", person2 = u"ABD", result, result2;
-    std::u16string Person1Text() override { return person1; }
-    std::u16string Person2Text() override { return person2; }
-    std::u16string ResultCaption() override { return result; }
-    void SetResultCaption(std::u16string_view caption) override { result = caption; }
-    std::u16string Result2Caption() override { return result2; }
-    void SetResult2Caption(std::u16string_view caption) override { result2 = caption; }
-    void ShowMessage(std::u16string_view) override {}
-  } view;
+  main_window::TextCalculateView view(u"ABC", u"ABD");
   main_window::Calculate(view);
   EXPECT_EQ(Printable(view.result), "166%");
 

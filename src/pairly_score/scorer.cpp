@@ -16,31 +16,6 @@ constexpr const char* kUsage =
     "usage: pairly-score NAME1 NAME2\n"
     "       pairly-score --batch   (reads NAME1<TAB>NAME2 lines from standard input)\n";
 
-// The window's controls as plain strings; message boxes become warning lines if wanted.
-class TextView : public main_window::CalculateView {
- public:
-  TextView(const std::u16string& name1, const std::u16string& name2,
-           std::vector<std::string>* warnings)
-      : name1_(name1), name2_(name2), warnings_(warnings) {}
-
-  std::u16string Person1Text() override { return name1_; }
-  std::u16string Person2Text() override { return name2_; }
-  std::u16string ResultCaption() override { return result_; }
-  void SetResultCaption(std::u16string_view caption) override { result_ = caption; }
-  std::u16string Result2Caption() override { return result2_; }
-  void SetResult2Caption(std::u16string_view caption) override { result2_ = caption; }
-  void ShowMessage(std::u16string_view prompt) override {
-    if (warnings_) warnings_->push_back("warning: " + Utf16ToUtf8(prompt));
-  }
-
- private:
-  const std::u16string& name1_;
-  const std::u16string& name2_;
-  std::vector<std::string>* warnings_;
-  std::u16string result_;
-  std::u16string result2_;
-};
-
 std::string ErrorText(const runtime::RuntimeError& error) {
   return "run-time error " + std::to_string(runtime::ErrorNumber(error.kind())) + ": " +
          runtime::ErrorDescription(error.kind());
@@ -50,18 +25,20 @@ std::string ErrorText(const runtime::RuntimeError& error) {
 
 std::vector<std::string> ScorePair(const std::u16string& name1, const std::u16string& name2,
                                    const runtime::TextServices& text) {
-  std::vector<std::string> lines;
-  TextView view(name1, name2, &lines);
+  main_window::TextCalculateView view(name1, name2);
   main_window::Calculate(view, text);
-  lines.push_back(Utf16ToUtf8(view.Result2Caption()));
-  lines.push_back(Utf16ToUtf8(view.ResultCaption()));
+  std::vector<std::string> lines;
+  for (const std::u16string& message : view.messages) {
+    lines.push_back("warning: " + Utf16ToUtf8(message));
+  }
+  lines.push_back(Utf16ToUtf8(view.result2));
+  lines.push_back(Utf16ToUtf8(view.result));
   return lines;
 }
 
 int ScoreBatch(std::istream& input, std::ostream& output, std::ostream& errors,
                const runtime::TextServices& text) {
   std::string line;
-  std::u16string name1, name2;
   for (long line_number = 1; std::getline(input, line); ++line_number) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const auto fail = [&](const std::string& why) {
@@ -74,16 +51,13 @@ int ScoreBatch(std::istream& input, std::ostream& output, std::ostream& errors,
     auto decoded1 = runtime::DecodeUtf8(std::string_view(line).substr(0, tab));
     auto decoded2 = runtime::DecodeUtf8(std::string_view(line).substr(tab + 1));
     if (!decoded1 || !decoded2) return fail("not valid UTF-8");
-    name1 = std::move(*decoded1);
-    name2 = std::move(*decoded2);
-    TextView view(name1, name2, nullptr);
+    main_window::TextCalculateView view(std::move(*decoded1), std::move(*decoded2));
     try {
       main_window::Calculate(view, text);
     } catch (const runtime::RuntimeError& error) {
       return fail(ErrorText(error));
     }
-    output << Utf16ToUtf8(view.Result2Caption()) << '\t' << Utf16ToUtf8(view.ResultCaption())
-           << '\n';
+    output << Utf16ToUtf8(view.result2) << '\t' << Utf16ToUtf8(view.result) << '\n';
   }
   output.flush();
   return 0;
