@@ -48,13 +48,7 @@ TEST_F(Form1Window, FrameIsAFixedCentredDialogWithTheHeartIcon) {
   EXPECT_EQ(client.right, 318);
   EXPECT_EQ(client.bottom, 309);
 
-  RECT outer;
-  GetWindowRect(window, &outer);
-  MONITORINFO monitor{};
-  monitor.cbSize = sizeof monitor;
-  GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);
-  EXPECT_NEAR(outer.left + outer.right, monitor.rcWork.left + monitor.rcWork.right, 1);
-  EXPECT_NEAR(outer.top + outer.bottom, monitor.rcWork.top + monitor.rcWork.bottom, 1);
+  EXPECT_TRUE(CentredOnScreen(window));
 
   for (const auto& [which, metric] : {std::pair{ICON_BIG, SM_CXICON}, {ICON_SMALL, SM_CXSMICON}}) {
     HICON icon = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, which, 0));

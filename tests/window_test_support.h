@@ -6,6 +6,7 @@
 #include <winternl.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -98,6 +99,18 @@ inline std::wstring WindowText(HWND window) {
   wchar_t text[512] = {};
   GetWindowTextW(window, text, 512);
   return text;
+}
+
+// Whether a window is centred on its monitor's work area, to the pixel.
+inline bool CentredOnScreen(HWND window) {
+  RECT outer;
+  GetWindowRect(window, &outer);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT& work = monitor.rcWork;
+  return std::abs((outer.left + outer.right) - (work.left + work.right)) <= 1 &&
+         std::abs((outer.top + outer.bottom) - (work.top + work.bottom)) <= 1;
 }
 
 struct SeenMessageBox {
