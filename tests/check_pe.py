@@ -3,7 +3,9 @@
 base, plus high-entropy addresses on 64-bit) and DEP (NX compatible), the expected
 subsystem, no section that is both writable and executable, stack-smashing checks (the
 stack protector's report is linked in) and a DLL search restricted to System32 (it calls
-SetDefaultDllDirectories).
+SetDefaultDllDirectories). A 32-bit executable must also be large-address-aware and start its
+x87 unit at 53-bit precision (its start-up resets the unit through the system's own _fpreset,
+not MinGW's 64-bit default), so its doubles round as the 64-bit build's do.
 
 usage: check_pe.py OBJDUMP EXE gui|console
 """
@@ -16,6 +18,23 @@ SYSTEM_DLLS = {
     "oleaut32.dll", "shell32.dll", "comctl32.dll", "windowscodecs.dll", "uxtheme.dll",
     "shlwapi.dll", "comdlg32.dll", "bcrypt.dll", "ucrtbase.dll", "ntdll.dll", "imm32.dll",
 }
+
+
+def imported_functions(headers):
+    """The functions imported from each DLL, by lower-case DLL name."""
+    functions = {}
+    current = None
+    for line in headers.splitlines():
+        match = re.match(r"\s*DLL Name: (\S+)", line)
+        if match:
+            current = functions.setdefault(match.group(1).lower(), set())
+        elif current is not None:
+            entry = re.match(r"\s*[0-9a-f]+\s+\d+\s+(\S+)\s*$", line)
+            if entry:
+                current.add(entry.group(1))
+            elif not line.strip():
+                current = None
+    return functions
 
 
 def main():
@@ -50,6 +69,13 @@ def main():
             if "CODE" in flags and "READONLY" not in flags:
                 problems.append(f"section {match.group(1)} is writable and executable")
 
+    if not is_64:
+        characteristics = headers.split("Characteristics", 1)[1].split("Time/Date")[0]
+        if "large address aware" not in characteristics:
+            problems.append("not large-address-aware")
+        if "_fpreset" not in imported_functions(headers).get("msvcrt.dll", set()):
+            problems.append("x87 precision left at MinGW's 64-bit default (link CRT_fp8.o)")
+
     with open(exe, "rb") as program:
         if b"stack smashing detected" not in program.read():
             problems.append("no stack protector linked in")
@@ -59,9 +85,10 @@ def main():
     for problem in problems:
         print(f"{exe}: {problem}")
     if not problems:
+        extra = "" if is_64 else "; large-address-aware; 53-bit x87 precision"
         print(f"{exe}: imports {', '.join(imports)}; "
               f"{' '.join(wanted)}; {expected}; no writable code; stack protector; "
-              "DLL search restricted")
+              f"DLL search restricted{extra}")
     return 1 if problems else 0
 
 

@@ -29,6 +29,15 @@ TEST(Scorer, PairPrintsWarningsThenBothCaptions) {
   EXPECT_EQ(RunScorer({u"RAM", u"SITA"}).output, "0.714285714285714\n71%\n");
 }
 
+TEST(Scorer, LongNamesScoreToTheLastDigit) {
+  // 328 matched of 2,067: a quotient that rounds differently when computed at the x87 unit's
+  // 64-bit precision and then rounded to double ("...925"); every build must print "...926".
+  const std::u16string common(328, u'A');
+  EXPECT_EQ(
+      RunScorer({common + std::u16string(705, u'B'), common + std::u16string(706, u'C')}).output,
+      "0.793420416061926\n79%\n");
+}
+
 TEST(Scorer, PairReportsRuntimeErrorsAndUsage) {
   const ScorerRun error = RunScorer({u"A", u"\u3042"});
   EXPECT_EQ(error.exit_code, 1);

@@ -6,7 +6,9 @@
 #include <winternl.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -213,21 +215,62 @@ inline Picture CaptureClient(HWND window) {
   return picture;
 }
 
-// GDI objects of this process. Wine's GetGuiResources counts nothing; there the process's GDI
-// handle table, which gdi32 maps into the process and the PEB points to (as on Windows),
-// is counted instead: entries of 24 bytes with the object type at byte 14.
+// Whether `size` bytes at `address` are committed, readable memory of this process.
+inline bool Readable(uintptr_t address, std::size_t size) {
+  MEMORY_BASIC_INFORMATION region{};
+  if (address == 0 || !VirtualQuery(reinterpret_cast<const void*>(address), &region, sizeof region))
+    return false;
+  const DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                         PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+  const auto end = reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize;
+  return region.State == MEM_COMMIT && (region.Protect & readable) &&
+         !(region.Protect & PAGE_GUARD) && address + size <= end;
+}
+
+template <typename Value>
+Value ReadAt(uintptr_t address) {
+  Value value;
+  std::memcpy(&value, reinterpret_cast<const void*>(address), sizeof value);
+  return value;
+}
+
+// Wine's GDI handle table, which gdi32 maps into the process and the process block points to
+// (as on Windows). A 32-bit process under 64-bit Wine has it only in its 64-bit process block,
+// reached through the 64-bit thread block whose address Wine keeps in the 32-bit thread
+// block's GdiBatchCount field. Offsets are those of the documented TEB and PEB layouts.
+inline const unsigned char* GdiHandleTable() {
+  const auto teb = reinterpret_cast<uintptr_t>(NtCurrentTeb());
+  const auto peb = reinterpret_cast<uintptr_t>(NtCurrentTeb()->ProcessEnvironmentBlock);
+  if constexpr (sizeof(void*) == 8) {
+    return ReadAt<const unsigned char*>(peb + 0xF8);
+  } else {
+    if (const auto table = ReadAt<uint32_t>(peb + 0x94)) {
+      return reinterpret_cast<const unsigned char*>(static_cast<uintptr_t>(table));
+    }
+    const auto teb64 = static_cast<uintptr_t>(ReadAt<uint32_t>(teb + 0xF70));
+    // A thread block names itself at 0x30: a check that this really is one.
+    if (!Readable(teb64, 0x68) || ReadAt<uint64_t>(teb64 + 0x30) != teb64) return nullptr;
+    const auto peb64 = static_cast<uintptr_t>(ReadAt<uint64_t>(teb64 + 0x60));
+    if (!Readable(peb64, 0x100)) return nullptr;
+    return reinterpret_cast<const unsigned char*>(
+        static_cast<uintptr_t>(ReadAt<uint64_t>(peb64 + 0xF8)));
+  }
+}
+
+// GDI objects of this process. Wine's GetGuiResources counts nothing; there the entries in use
+// in its GDI handle table are counted instead: 24 bytes each, the object type at byte 14.
 // (GCC takes the TEB read through the segment register for an out-of-bounds array access.)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Warray-bounds"
 inline DWORD GdiObjects() {
   const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
   if (counted != 0) return counted;
-  const auto* peb = reinterpret_cast<const unsigned char*>(NtCurrentTeb()->ProcessEnvironmentBlock);
-  const std::size_t tableOffset = sizeof(void*) == 8 ? 0xF8 : 0x94;
-  const auto* table = *reinterpret_cast<const unsigned char* const*>(peb + tableOffset);
-  if (!table) return 0;
+  constexpr std::size_t kEntries = 0x4000, kEntrySize = 24;
+  const unsigned char* table = GdiHandleTable();
+  if (!Readable(reinterpret_cast<uintptr_t>(table), kEntries * kEntrySize)) return 0;
   DWORD inUse = 0;
-  for (std::size_t entry = 0; entry < 0x4000; ++entry) inUse += table[entry * 24 + 14] != 0;
+  for (std::size_t entry = 0; entry < kEntries; ++entry)
+    inUse += table[entry * kEntrySize + 14] != 0;
   return inUse;
 }
 #pragma GCC diagnostic pop

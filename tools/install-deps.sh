@@ -8,6 +8,9 @@ packages="cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev libben
   binutils-mingw-w64-i686 wine wine64 xvfb xauth x11-utils imagemagick icoutils locales zip
   python3 python3-pil unicode-data fonts-dejavu-core valgrind"
 
+# 32-bit Wine, for the 32-bit program's tests (they run where the kernel runs 32-bit programs).
+packages="$packages wine32:i386"
+
 missing=""
 for package in $packages; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||
@@ -16,6 +19,10 @@ done
 if [ -n "$missing" ]; then
   sudo_cmd=""
   [ "$(id -u)" -eq 0 ] || sudo_cmd=sudo
+  case " $(dpkg --print-foreign-architectures | tr '\n' ' ') " in
+    *" i386 "*) ;;
+    *) $sudo_cmd dpkg --add-architecture i386 ;;
+  esac
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq $missing >/dev/null
 fi
