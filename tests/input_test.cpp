@@ -10,7 +10,7 @@
 #include <string>
 
 #include "form1_fixture.h"
-#include "main_window/calculate_command.h"
+#include "calculate/text_calculate_view.h"
 #include "window_test_support.h"
 
 namespace {
@@ -49,9 +49,9 @@ std::wstring RandomLetters(std::size_t length, unsigned seed) {
 
 // The percentage the Calculate command gives for two names, worked out without the window.
 std::wstring ExpectedPercentage(const std::wstring& first, const std::wstring& second) {
-  main_window::TextCalculateView view(std::u16string(first.begin(), first.end()),
-                                      std::u16string(second.begin(), second.end()));
-  main_window::Calculate(view);
+  calculate::TextCalculateView view(std::u16string(first.begin(), first.end()),
+                                    std::u16string(second.begin(), second.end()));
+  calculate::Calculate(view);
   return std::wstring(view.result.begin(), view.result.end());
 }
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "main_window/calculate_command.h"
+#include "calculate/text_calculate_view.h"
 #include "runtime/runtime_error.h"
 #include "scoring/module1.h"
 #include "test_support.h"
@@ -66,13 +66,13 @@ TEST(PlatformText, DoubleByteCharacterOverflowsAndLeavesEverythingAsItWas) {
   EXPECT_GT(kSystem.AnsiCode(u'\u3042'), 255);   // hiragana A: two bytes
   EXPECT_EQ(kSystem.AnsiCode(u'\uFF71'), 0xB1);  // half-width katakana A: one byte
 
-  main_window::TextCalculateView view(u"ABC", u"ABD");
-  main_window::Calculate(view);
+  calculate::TextCalculateView view(u"ABC", u"ABD");
+  calculate::Calculate(view);
   EXPECT_EQ(Printable(view.result), "166%");
 
   view.person2 = u"A\u3042";
   try {
-    main_window::Calculate(view);
+    calculate::Calculate(view);
     FAIL() << "expected the overflow error";
   } catch (const runtime::RuntimeError& error) {
     EXPECT_EQ(error.kind(), runtime::ErrorKind::kOverflow);
@@ -83,7 +83,7 @@ TEST(PlatformText, DoubleByteCharacterOverflowsAndLeavesEverythingAsItWas) {
   EXPECT_EQ(Printable(view.result), "166%");
 
   view.person2 = u"\uFF71\uFF72";  // single-byte characters still score
-  main_window::Calculate(view);
+  calculate::Calculate(view);
   EXPECT_EQ(Printable(view.result), "0%");
 }
 

@@ -80,7 +80,7 @@ void Form1::OnClick(int id) {
   switch (id) {
     case kCommand1: {
       View view(*this);
-      Calculate(view, text_);
+      calculate::Calculate(view, text_);
       break;
     }
     case kCommand2:

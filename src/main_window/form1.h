@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "main_window/calculate_command.h"
+#include "calculate/calculate.h"
 #include "runtime/form.h"
 #include "runtime/text_services.h"
 #include "runtime/window_description.h"
@@ -40,7 +40,7 @@ class Form1 : public runtime::Form {
 
  private:
   // Calculate's view of this window.
-  class View : public CalculateView {
+  class View : public calculate::CalculateView {
    public:
     explicit View(Form1& form) : form_(form) {}
     std::u16string Person1Text() override;

@@ -1,9 +1,9 @@
-#include "main_window/calculate_command.h"
+#include "calculate/calculate.h"
 
 #include "runtime/number_text.h"
 #include "scoring/module1.h"
 
-namespace main_window {
+namespace calculate {
 namespace {
 
 // Puts both captions back unless the command completes, so a click that fails leaves the
@@ -51,4 +51,4 @@ void Calculate(CalculateView& view, const runtime::TextServices& text) {
   restorer.Commit();
 }
 
-}  // namespace main_window
+}  // namespace calculate
