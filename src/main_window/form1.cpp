@@ -84,7 +84,7 @@ void Form1::OnClick(int id) {
       break;
     }
     case kCommand2:
-      application().End();
+      App().End();
       break;
     case kImage1:
       splash_.Open();
@@ -113,7 +113,7 @@ void Form1::View::SetResult2Caption(std::u16string_view caption) {
   form_.SetCaption(kResult2, ToWide(caption));
 }
 void Form1::View::ShowMessage(std::u16string_view prompt) {
-  form_.application().ShowMessage(ToWide(prompt));
+  form_.App().ShowMessage(ToWide(prompt));
 }
 
 }  // namespace main_window

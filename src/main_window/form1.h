@@ -33,7 +33,7 @@ class Form1 : public runtime::Form {
                  const runtime::TextServices& text = runtime::SystemTextServices());
 
   // The one splash window, open or not; it may outlive this window.
-  splash_window::FrmSplash& splash() { return splash_; }
+  splash_window::FrmSplash& Splash() { return splash_; }
 
  protected:
   void OnClick(int id) override;

@@ -40,11 +40,11 @@ std::vector<std::string> ScorePair(const std::u16string& name1, const std::u16st
 int ScoreBatch(std::istream& input, std::ostream& output, std::ostream& errors,
                const runtime::TextServices& text) {
   std::string line;
-  for (long line_number = 1; std::getline(input, line); ++line_number) {
+  for (long lineNumber = 1; std::getline(input, line); ++lineNumber) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const auto fail = [&](const std::string& why) {
       output.flush();
-      errors << "pairly-score: line " << line_number << ": " << why << '\n';
+      errors << "pairly-score: line " << lineNumber << ": " << why << '\n';
       return 1;
     };
     const std::size_t tab = line.find('\t');

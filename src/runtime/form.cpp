@@ -354,7 +354,7 @@ template <typename Handler>
 void Form::RunHandler(Handler handler) {
   // Nothing may escape into the platform's frames: a runtime error is reported, the event
   // is abandoned and the program carries on.
-  if (application_.ending()) return;
+  if (application_.IsEnding()) return;
   try {
     handler();
   } catch (const std::exception& error) {
@@ -402,7 +402,7 @@ LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 1;  // WM_PAINT covers every pixel
     case WM_PAINT: {
       PaintDC paint(window_);
-      Paint(paint.dc(), paint.area());
+      Paint(paint.Dc(), paint.Area());
       return 0;
     }
     case WM_PRINTCLIENT: {

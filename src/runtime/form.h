@@ -33,7 +33,7 @@ class Application {
 
   // Closes every window at once; from then on no event handler runs.
   void End();
-  bool ending() const { return ending_; }
+  bool IsEnding() const { return ending_; }
 
   // A modal message box over the active window: OK only, no icon, the application's title.
   void ShowMessage(std::wstring_view prompt) const;
@@ -56,16 +56,16 @@ class Form {
   virtual ~Form();
 
   // Creates the window (hidden) unless it is open; true when it was created now. A failure
-  // raises the control-call error; creationError() then gives the platform's error code.
+  // raises the control-call error; CreationError() then gives the platform's error code.
   bool Load();
-  DWORD creationError() const { return creationError_; }
+  DWORD CreationError() const { return creationError_; }
   // Shows the window modeless, activated and in front.
   void Show();
   // Closes the window and releases its controls, fonts, pictures and timers.
   void Unload();
 
   bool IsOpen() const { return window_ != nullptr; }
-  HWND window() const { return window_; }
+  HWND Window() const { return window_; }
   HWND Control(int id) const;
   // The font a control or label is drawn with, while the window is open.
   HFONT Font(int id) const;
@@ -78,7 +78,7 @@ class Form {
   void SetCaption(int id, std::wstring_view caption);
 
  protected:
-  Application& application() const { return application_; }
+  Application& App() const { return application_; }
   // Events; the defaults run no code.
   virtual void OnClick(int /*id*/) {}
   virtual void OnTimer(int /*id*/) {}
