@@ -3,6 +3,7 @@
 #include <array>
 
 #include "../../resources/resource_ids.h"
+#include "runtime/window_description.h"
 
 namespace main_window {
 namespace {
@@ -25,44 +26,35 @@ constexpr FontDescription kResultFont{L"Tubular", 2775, 400, L"Dosis", 700};
 // Front to back; text boxes and buttons lie above the labels and pictures whatever their place.
 // clang-format off
 constexpr std::array<ControlDescription, 8> kControls{{
-    {.kind = ControlKind::kTextBox, .name = L"person1", .id = kPerson1,
+    {.kind = ControlKind::kTextBox, .id = kPerson1,
      .left = 120, .top = 3480, .width = 2175, .height = 420,
      .textColour = kDarkGrey, .font = kPerson1Font, .tabIndex = 5},
-    {.kind = ControlKind::kCommandButton, .name = L"Command2", .id = kCommand2,
+    {.kind = ControlKind::kCommandButton, .id = kCommand2,
      .left = 2880, .top = 4080, .width = 1335, .height = 375, .caption = L"E&xit", .tabIndex = 2},
-    {.kind = ControlKind::kCommandButton, .name = L"Command1", .id = kCommand1,
+    {.kind = ControlKind::kCommandButton, .id = kCommand1,
      .left = 480, .top = 4080, .width = 1335, .height = 375, .caption = L"&Calculate",
      .tabIndex = 1},
-    {.kind = ControlKind::kTextBox, .name = L"Person2", .id = kPerson2,
+    {.kind = ControlKind::kTextBox, .id = kPerson2,
      .left = 2520, .top = 3480, .width = 2115, .height = 420,
      .textColour = kDarkGrey, .font = kPerson2Font, .tabIndex = 0},
-    {.kind = ControlKind::kImage, .name = L"Image2", .id = kImage2,
+    {.kind = ControlKind::kImage, .id = kImage2,
      .left = 0, .top = 3600, .width = 4800, .height = 3600,
      .picture = {PictureFormat::kBitmap, PAIRLY_BITMAP_FILL}},
     // Outside the client area on purpose: it carries the score text out of sight.
-    {.kind = ControlKind::kLabel, .name = L"result2", .id = kResult2,
+    {.kind = ControlKind::kLabel, .id = kResult2,
      .left = 5040, .top = 3240, .width = 2895, .height = 495, .tabIndex = 4},
-    {.kind = ControlKind::kLabel, .name = L"Result", .id = kResult,
+    {.kind = ControlKind::kLabel, .id = kResult,
      .left = 1800, .top = 2280, .width = 1150, .height = 615,
      .textColour = kNavy, .font = kResultFont, .tabIndex = 3,
      .alignment = TextAlignment::kCenter},
-    {.kind = ControlKind::kImage, .name = L"Image1", .id = kImage1,
+    {.kind = ControlKind::kImage, .id = kImage1,
      .left = 0, .top = 0, .width = 4800, .height = 3600,
      .picture = {PictureFormat::kBitmap, PAIRLY_BITMAP_CARTOON}},
 }};
 // clang-format on
 static_assert(runtime::ControlIdsAreUsable(kControls));
 
-std::u16string ToU16(const std::wstring& text) {
-  return std::u16string(text.begin(), text.end());
-}
-std::wstring ToWide(std::u16string_view text) {
-  return std::wstring(text.begin(), text.end());
-}
-
-}  // namespace
-
-const runtime::WindowDescription kForm1{
+constexpr runtime::WindowDescription kForm1{
     .name = L"Form1",
     .title = L"PAIRLY Calc",
     .clientWidth = 4770,
@@ -72,6 +64,15 @@ const runtime::WindowDescription kForm1{
     .iconId = PAIRLY_ICON_HEART,
     .controls = kControls,
 };
+
+std::u16string ToU16(const std::wstring& text) {
+  return std::u16string(text.begin(), text.end());
+}
+std::wstring ToWide(std::u16string_view text) {
+  return std::wstring(text.begin(), text.end());
+}
+
+}  // namespace
 
 Form1::Form1(runtime::Application& application, const runtime::TextServices& text)
     : Form(application, kForm1), text_(text), splash_(application) {}

@@ -2,13 +2,11 @@
 // cartoon, and the cartoon that opens the splash window.
 #pragma once
 
-#include <span>
 #include <string>
 
 #include "calculate/calculate.h"
 #include "runtime/form.h"
 #include "runtime/text_services.h"
-#include "runtime/window_description.h"
 #include "splash_window/frm_splash.h"
 
 namespace main_window {
@@ -24,8 +22,6 @@ enum Form1Control : int {
   kResult = 107,
   kImage1 = 108,
 };
-
-extern const runtime::WindowDescription kForm1;
 
 class Form1 : public runtime::Form {
  public:

@@ -15,12 +15,6 @@ inline int32_t CheckedAdd(int32_t a, int32_t b) {
   return sum;
 }
 
-inline int32_t CheckedSub(int32_t a, int32_t b) {
-  int32_t difference;
-  if (__builtin_sub_overflow(a, b, &difference)) Raise(ErrorKind::kOverflow);
-  return difference;
-}
-
 // A length in characters as the 32-bit count the score works with.
 inline int32_t CheckedLength(std::size_t length) {
   if (length > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {

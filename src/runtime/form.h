@@ -23,8 +23,6 @@ class Application {
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
 
-  std::wstring_view title() const { return title_; }
-
   // Runs the message loop until the last window is gone or End is called.
   int Run();
   // Gives the dialog keyboard (Tab, access keys) to the window the message is for; true when
@@ -69,7 +67,6 @@ class Form {
   HWND Control(int id) const;
   // The font a control or label is drawn with, while the window is open.
   HFONT Font(int id) const;
-  const WindowDescription& description() const { return description_; }
 
   // A text box's text; a failing control call raises the runtime error.
   std::wstring Text(int id) const;
