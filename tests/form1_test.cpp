@@ -8,6 +8,9 @@
 
 #include "main_window/form1.h"
 #include "form1_fixture.h"
+#include "resource_ids.h"
+#include "runtime/resources.h"
+#include "runtime/wide_text.h"
 #include "test_support.h"
 #include "window_test_support.h"
 
@@ -104,7 +107,7 @@ TEST_F(Form1Window, ControlsAreCreatedWithTheirRectanglesFontsAndCaptions) {
     EXPECT_FALSE(logical.lfItalic || logical.lfUnderline || logical.lfStrikeOut);
     const std::wstring face = FaceShownBy(font);
     EXPECT_TRUE(face == L"Zurich BlkEx BT" || face == L"League Spartan Black")
-        << Printable(std::u16string(face.begin(), face.end()));
+        << Printable(runtime::WideToUtf16(face));
   }
   // The percentage: 27.75 pt (37 pixels), navy, in "Tubular" or the rounded face carried.
   const LOGFONTW result = FontOf(form1_.Font(kResult));
@@ -183,14 +186,10 @@ class Form1Pixels : public Form1Window {
  protected:
   void SetUp() override {
     Form1Window::SetUp();
-    HBITMAP cartoon = static_cast<HBITMAP>(LoadImageW(
-        GetModuleHandleW(nullptr), MAKEINTRESOURCEW(101), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    HBITMAP fill = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(102),
-                                                   IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    cartoon_ = PictureOf(cartoon);
-    fill_ = PictureOf(fill);
-    DeleteObject(cartoon);
-    DeleteObject(fill);
+    using runtime::PictureFormat;
+    cartoon_ =
+        PictureOf(runtime::LoadPicture({PictureFormat::kBitmap, PAIRLY_BITMAP_CARTOON}).get());
+    fill_ = PictureOf(runtime::LoadPicture({PictureFormat::kBitmap, PAIRLY_BITMAP_FILL}).get());
   }
   COLORREF PictureAt(int x, int y) const {
     return y < 240 ? cartoon_.At(x, y) : fill_.At(x, y - 240);

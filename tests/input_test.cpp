@@ -9,8 +9,9 @@
 #include <random>
 #include <string>
 
-#include "form1_fixture.h"
 #include "calculate/text_calculate_view.h"
+#include "form1_fixture.h"
+#include "runtime/wide_text.h"
 #include "window_test_support.h"
 
 namespace {
@@ -49,10 +50,9 @@ std::wstring RandomLetters(std::size_t length, unsigned seed) {
 
 // The percentage the Calculate command gives for two names, worked out without the window.
 std::wstring ExpectedPercentage(const std::wstring& first, const std::wstring& second) {
-  calculate::TextCalculateView view(std::u16string(first.begin(), first.end()),
-                                    std::u16string(second.begin(), second.end()));
+  calculate::TextCalculateView view(runtime::WideToUtf16(first), runtime::WideToUtf16(second));
   calculate::Calculate(view);
-  return std::wstring(view.result.begin(), view.result.end());
+  return runtime::Utf16ToWide(view.result);
 }
 
 class PastedNames : public Form1Window {

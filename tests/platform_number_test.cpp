@@ -11,6 +11,7 @@
 #include <unordered_set>
 
 #include "runtime/number_text.h"
+#include "runtime/wide_text.h"
 #include "test_support.h"
 
 namespace {
@@ -24,7 +25,7 @@ std::u16string PlatformText(double value) {
 }
 
 double PlatformNumber(const std::u16string& text) {
-  std::wstring wide(text.begin(), text.end());
+  std::wstring wide = runtime::Utf16ToWide(text);
   double value = -1;
   EXPECT_EQ(VarR8FromStr(wide.data(), LOCALE_USER_DEFAULT, 0, &value), S_OK) << Printable(text);
   return value;

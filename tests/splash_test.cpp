@@ -10,6 +10,7 @@
 #include <string>
 
 #include "main_window/form1.h"
+#include "resource_ids.h"
 #include "runtime/resources.h"
 #include "splash_window/frm_splash.h"
 #include "window_test_support.h"
@@ -115,7 +116,8 @@ TEST_F(SplashWindow, ShowsThePictureUnscaledFromTheTopLeftWithWhiteLettering) {
   OpenByClick();
   UpdateWindow(Splash().Window());
   const Picture screen = CaptureClient(Splash().Window());
-  runtime::UniqueBitmap decoded = runtime::LoadPicture({runtime::PictureFormat::kJpeg, 201});
+  runtime::UniqueBitmap decoded =
+      runtime::LoadPicture({runtime::PictureFormat::kJpeg, PAIRLY_JPEG_SPLASH});
   const Picture jpeg = PictureOf(decoded.get());
   ASSERT_EQ(jpeg.width, 200);
   ASSERT_EQ(jpeg.height, 160);

@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "runtime/byte_array.h"
-#include "runtime/checked_int.h"
+#include "runtime/checked_arithmetic.h"
 #include "runtime/text.h"
 #include "runtime/text_services.h"
 

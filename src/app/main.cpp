@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "../../resources/resource_ids.h"
 #include "main_window/form1.h"
+#include "resource_ids.h"
 #include "runtime/resources.h"
 #include "runtime/unique_handle.h"
 

@@ -1,5 +1,6 @@
 #include "calculate/calculate.h"
 
+#include "runtime/checked_arithmetic.h"
 #include "runtime/number_text.h"
 #include "scoring/module1.h"
 

@@ -2,7 +2,8 @@
 
 #include <array>
 
-#include "../../resources/resource_ids.h"
+#include "resource_ids.h"
+#include "runtime/wide_text.h"
 #include "runtime/window_description.h"
 
 namespace main_window {
@@ -13,6 +14,8 @@ using runtime::ControlKind;
 using runtime::FontDescription;
 using runtime::PictureFormat;
 using runtime::TextAlignment;
+using runtime::Utf16ToWide;
+using runtime::WideToUtf16;
 
 constexpr uint32_t kDarkGrey = 0x00404040;
 constexpr uint32_t kNavy = 0x00800000;
@@ -65,13 +68,6 @@ constexpr runtime::WindowDescription kForm1{
     .controls = kControls,
 };
 
-std::u16string ToU16(const std::wstring& text) {
-  return std::u16string(text.begin(), text.end());
-}
-std::wstring ToWide(std::u16string_view text) {
-  return std::wstring(text.begin(), text.end());
-}
-
 }  // namespace
 
 Form1::Form1(runtime::Application& application, const runtime::TextServices& text)
@@ -96,25 +92,25 @@ void Form1::OnClick(int id) {
 }
 
 std::u16string Form1::View::Person1Text() {
-  return ToU16(form_.Text(kPerson1));
+  return WideToUtf16(form_.Text(kPerson1));
 }
 std::u16string Form1::View::Person2Text() {
-  return ToU16(form_.Text(kPerson2));
+  return WideToUtf16(form_.Text(kPerson2));
 }
 std::u16string Form1::View::ResultCaption() {
-  return ToU16(form_.Caption(kResult));
+  return WideToUtf16(form_.Caption(kResult));
 }
 void Form1::View::SetResultCaption(std::u16string_view caption) {
-  form_.SetCaption(kResult, ToWide(caption));
+  form_.SetCaption(kResult, Utf16ToWide(caption));
 }
 std::u16string Form1::View::Result2Caption() {
-  return ToU16(form_.Caption(kResult2));
+  return WideToUtf16(form_.Caption(kResult2));
 }
 void Form1::View::SetResult2Caption(std::u16string_view caption) {
-  form_.SetCaption(kResult2, ToWide(caption));
+  form_.SetCaption(kResult2, Utf16ToWide(caption));
 }
 void Form1::View::ShowMessage(std::u16string_view prompt) {
-  form_.App().ShowMessage(ToWide(prompt));
+  form_.App().ShowMessage(Utf16ToWide(prompt));
 }
 
 }  // namespace main_window

@@ -12,6 +12,8 @@
 #include <io.h>
 #include <libloaderapi.h>
 
+#include "runtime/wide_text.h"
+
 int wmain(int argc, wchar_t** argv) {
   // DLLs only from the system directory, never the current one.
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
@@ -19,10 +21,7 @@ int wmain(int argc, wchar_t** argv) {
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
   std::vector<std::u16string> arguments;
-  for (int i = 1; i < argc; ++i) {
-    const std::wstring argument(argv[i]);
-    arguments.emplace_back(argument.begin(), argument.end());
-  }
+  for (int i = 1; i < argc; ++i) arguments.push_back(runtime::WideToUtf16(argv[i]));
   std::ios::sync_with_stdio(false);
   return pairly_score::Main(arguments, std::cin, std::cout, std::cerr,
                             runtime::SystemTextServices());

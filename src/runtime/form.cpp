@@ -6,6 +6,8 @@
 
 #include "runtime/resources.h"
 #include "runtime/runtime_error.h"
+#include "runtime/text.h"
+#include "runtime/wide_text.h"
 
 namespace runtime {
 namespace {
@@ -29,11 +31,9 @@ constexpr DWORD kFrameExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 void ReportError(const Application& application, const std::exception& error) {
   if (const auto* runtimeError = dynamic_cast<const RuntimeError*>(&error)) {
-    const std::u16string report = ErrorReport(runtimeError->kind());
-    application.ShowMessage(std::wstring(report.begin(), report.end()));
+    application.ShowMessage(Utf16ToWide(ErrorReport(runtimeError->kind())));
   } else {
-    const std::string what = error.what();
-    application.ShowMessage(L"Run-time error:\n\n" + std::wstring(what.begin(), what.end()));
+    application.ShowMessage(L"Run-time error:\n\n" + Utf16ToWide(Utf8ToUtf16(error.what())));
   }
 }
 

@@ -150,17 +150,4 @@ double FixTowardZero(double value) {
   return std::trunc(value);
 }
 
-double CheckedMultiply(double left, double right) {
-  const double product = left * right;
-  if (!std::isfinite(product)) Raise(ErrorKind::kFloatingPoint);
-  return product;
-}
-
-double CheckedDivide(double dividend, double divisor) {
-  if (divisor == 0.0) Raise(ErrorKind::kFloatingPoint);
-  const double quotient = dividend / divisor;
-  if (!std::isfinite(quotient)) Raise(ErrorKind::kFloatingPoint);
-  return quotient;
-}
-
 }  // namespace runtime

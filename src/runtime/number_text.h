@@ -20,8 +20,4 @@ double TextToNumber(std::u16string_view text, std::u16string_view decimalSeparat
 // Truncation toward zero; a non-finite value raises the floating-point error.
 double FixTowardZero(double value);
 
-// Double arithmetic whose non-finite result raises the floating-point error.
-double CheckedMultiply(double left, double right);
-double CheckedDivide(double dividend, double divisor);
-
 }  // namespace runtime

@@ -17,7 +17,7 @@ struct ResourceBytes {
 
 ResourceBytes FindRcData(int id) {
   HMODULE module = GetModuleHandleW(nullptr);
-  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10) /*RT_RCDATA*/);
+  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), RT_RCDATA);
   if (!found) return {};
   HGLOBAL loaded = LoadResource(module, found);
   if (!loaded) return {};

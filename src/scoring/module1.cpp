@@ -3,8 +3,7 @@
 #include <limits>
 #include <string>
 
-#include "runtime/checked_int.h"
-#include "runtime/number_text.h"
+#include "runtime/checked_arithmetic.h"
 #include "scoring/fast_matcher.h"
 
 namespace Module1 {

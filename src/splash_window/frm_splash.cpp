@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "../../resources/resource_ids.h"
+#include "resource_ids.h"
 #include "runtime/window_description.h"
 
 namespace splash_window {
