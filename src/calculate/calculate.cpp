@@ -12,14 +12,16 @@ namespace {
 class CaptionRestorer {
  public:
   explicit CaptionRestorer(CalculateView& view)
-      : view_(view), result_(view.ResultCaption()), result2_(view.Result2Caption()) {}
+      : view_(view),
+        result_(view.Caption(Label::kResult)),
+        result2_(view.Caption(Label::kResult2)) {}
   CaptionRestorer(const CaptionRestorer&) = delete;
   CaptionRestorer& operator=(const CaptionRestorer&) = delete;
   ~CaptionRestorer() {
     if (committed_) return;
     try {
-      view_.SetResultCaption(result_);
-      view_.SetResult2Caption(result2_);
+      view_.SetCaption(Label::kResult, result_);
+      view_.SetCaption(Label::kResult2, result2_);
     } catch (...) {
       // The original error is the one worth reporting.
     }
@@ -42,13 +44,13 @@ void Calculate(CalculateView& view, const runtime::TextServices& text) {
   CaptionRestorer restorer(view);
   const double score = Module1::NameMatchScore(view.Person1Text(), view.Person2Text(), text);
   const std::u16string separator = text.DecimalSeparator();
-  view.SetResultCaption(runtime::NumberToText(score, separator));
-  view.SetResult2Caption(view.ResultCaption());
+  view.SetCaption(Label::kResult, runtime::NumberToText(score, separator));
+  view.SetCaption(Label::kResult2, view.Caption(Label::kResult));
   // The percentage comes from the score's text, not its full-precision value: a score
   // shown as "2.3" gives 229%, as 2.3 * 100 is 229.99999999999997 in doubles.
-  const double percent = runtime::FixTowardZero(
-      runtime::CheckedMultiply(runtime::TextToNumber(view.Result2Caption(), separator), 100.0));
-  view.SetResultCaption(runtime::NumberToText(percent, separator) + u"%");
+  const double percent = runtime::FixTowardZero(runtime::CheckedMultiply(
+      runtime::TextToNumber(view.Caption(Label::kResult2), separator), 100.0));
+  view.SetCaption(Label::kResult, runtime::NumberToText(percent, separator) + u"%");
   restorer.Commit();
 }
 

@@ -9,17 +9,19 @@
 
 namespace calculate {
 
-// What the command needs of the window: the two name boxes, the two result labels and a
-// modal message box. Form1 implements it over its controls, TextCalculateView over strings.
+// The two labels the command writes: Result shows the percentage, result2 carries the
+// score's text from one step to the next.
+enum class Label { kResult, kResult2 };
+
+// What the command needs of the window: the two name boxes, the two labels and a modal
+// message box. Form1 implements it over its controls, TextCalculateView over strings.
 class CalculateView {
  public:
   virtual ~CalculateView() = default;
   virtual std::u16string Person1Text() = 0;
   virtual std::u16string Person2Text() = 0;
-  virtual std::u16string ResultCaption() = 0;
-  virtual void SetResultCaption(std::u16string_view caption) = 0;
-  virtual std::u16string Result2Caption() = 0;
-  virtual void SetResult2Caption(std::u16string_view caption) = 0;
+  virtual std::u16string Caption(Label label) = 0;
+  virtual void SetCaption(Label label, std::u16string_view caption) = 0;
   // Returns once the user has dismissed the box.
   virtual void ShowMessage(std::u16string_view prompt) = 0;
 };

@@ -23,26 +23,16 @@ std::u16string TextCalculateView::Person2Text() {
   return person2;
 }
 
-std::u16string TextCalculateView::ResultCaption() {
-  Check(Call::kResultCaption);
-  return result;
+std::u16string TextCalculateView::Caption(Label label) {
+  Check(label == Label::kResult ? Call::kResultCaption : Call::kResult2Caption);
+  return CaptionOf(label);
 }
 
-void TextCalculateView::SetResultCaption(std::u16string_view caption) {
-  Check(Call::kSetResultCaption);
-  result = caption;
-  events.push_back({Shown::kResult, result});
-}
-
-std::u16string TextCalculateView::Result2Caption() {
-  Check(Call::kResult2Caption);
-  return result2;
-}
-
-void TextCalculateView::SetResult2Caption(std::u16string_view caption) {
-  Check(Call::kSetResult2Caption);
-  result2 = caption;
-  events.push_back({Shown::kResult2, result2});
+void TextCalculateView::SetCaption(Label label, std::u16string_view caption) {
+  const bool isResult = label == Label::kResult;
+  Check(isResult ? Call::kSetResultCaption : Call::kSetResult2Caption);
+  CaptionOf(label) = caption;
+  events.push_back({isResult ? Shown::kResult : Shown::kResult2, std::u16string(caption)});
 }
 
 void TextCalculateView::ShowMessage(std::u16string_view prompt) {

@@ -26,8 +26,8 @@ class TextCalculateView : public CalculateView {
     kPerson1Text,
     kPerson2Text,
     kResultCaption,
-    kSetResultCaption,
     kResult2Caption,
+    kSetResultCaption,
     kSetResult2Caption,
   };
 
@@ -35,10 +35,8 @@ class TextCalculateView : public CalculateView {
 
   std::u16string Person1Text() override;
   std::u16string Person2Text() override;
-  std::u16string ResultCaption() override;
-  void SetResultCaption(std::u16string_view caption) override;
-  std::u16string Result2Caption() override;
-  void SetResult2Caption(std::u16string_view caption) override;
+  std::u16string Caption(Label label) override;
+  void SetCaption(Label label, std::u16string_view caption) override;
   void ShowMessage(std::u16string_view prompt) override;
 
   // The prompts of the message boxes shown, in order.
@@ -52,6 +50,7 @@ class TextCalculateView : public CalculateView {
 
  private:
   void Check(Call call) const;
+  std::u16string& CaptionOf(Label label) { return label == Label::kResult ? result : result2; }
 };
 
 }  // namespace calculate

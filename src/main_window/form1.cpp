@@ -68,6 +68,11 @@ constexpr runtime::WindowDescription kForm1{
     .controls = kControls,
 };
 
+// The control that shows each label the Calculate command writes.
+int LabelId(calculate::Label label) {
+  return label == calculate::Label::kResult ? kResult : kResult2;
+}
+
 }  // namespace
 
 Form1::Form1(runtime::Application& application, const runtime::TextServices& text)
@@ -97,17 +102,11 @@ std::u16string Form1::View::Person1Text() {
 std::u16string Form1::View::Person2Text() {
   return WideToUtf16(form_.Text(kPerson2));
 }
-std::u16string Form1::View::ResultCaption() {
-  return WideToUtf16(form_.Caption(kResult));
+std::u16string Form1::View::Caption(calculate::Label label) {
+  return WideToUtf16(form_.Caption(LabelId(label)));
 }
-void Form1::View::SetResultCaption(std::u16string_view caption) {
-  form_.SetCaption(kResult, Utf16ToWide(caption));
-}
-std::u16string Form1::View::Result2Caption() {
-  return WideToUtf16(form_.Caption(kResult2));
-}
-void Form1::View::SetResult2Caption(std::u16string_view caption) {
-  form_.SetCaption(kResult2, Utf16ToWide(caption));
+void Form1::View::SetCaption(calculate::Label label, std::u16string_view caption) {
+  form_.SetCaption(LabelId(label), Utf16ToWide(caption));
 }
 void Form1::View::ShowMessage(std::u16string_view prompt) {
   form_.App().ShowMessage(Utf16ToWide(prompt));

@@ -41,10 +41,8 @@ class Form1 : public runtime::Form {
     explicit View(Form1& form) : form_(form) {}
     std::u16string Person1Text() override;
     std::u16string Person2Text() override;
-    std::u16string ResultCaption() override;
-    void SetResultCaption(std::u16string_view caption) override;
-    std::u16string Result2Caption() override;
-    void SetResult2Caption(std::u16string_view caption) override;
+    std::u16string Caption(calculate::Label label) override;
+    void SetCaption(calculate::Label label, std::u16string_view caption) override;
     void ShowMessage(std::u16string_view prompt) override;
 
    private:
