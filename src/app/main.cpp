@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "../../resources/resource_ids.h"
 #include "main_window/form1.h"
+#include "resource_ids.h"
 #include "runtime/resources.h"
 #include "runtime/unique_handle.h"
 
@@ -25,7 +25,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     form1.Load();
   } catch (const std::exception&) {
     const std::wstring text = L"The main window could not be created (error " +
-                              std::to_wstring(form1.creationError()) + L").";
+                              std::to_wstring(form1.CreationError()) + L").";
     MessageBoxW(nullptr, text.c_str(), L"PAIRLY Calc", MB_OK);
     return 1;
   }

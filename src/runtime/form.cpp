@@ -6,6 +6,8 @@
 
 #include "runtime/resources.h"
 #include "runtime/runtime_error.h"
+#include "runtime/text.h"
+#include "runtime/wide_text.h"
 
 namespace runtime {
 namespace {
@@ -29,11 +31,9 @@ constexpr DWORD kFrameExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 void ReportError(const Application& application, const std::exception& error) {
   if (const auto* runtimeError = dynamic_cast<const RuntimeError*>(&error)) {
-    const std::u16string report = ErrorReport(runtimeError->kind());
-    application.ShowMessage(std::wstring(report.begin(), report.end()));
+    application.ShowMessage(Utf16ToWide(ErrorReport(runtimeError->kind())));
   } else {
-    const std::string what = error.what();
-    application.ShowMessage(L"Run-time error:\n\n" + std::wstring(what.begin(), what.end()));
+    application.ShowMessage(L"Run-time error:\n\n" + Utf16ToWide(Utf8ToUtf16(error.what())));
   }
 }
 
@@ -354,7 +354,7 @@ template <typename Handler>
 void Form::RunHandler(Handler handler) {
   // Nothing may escape into the platform's frames: a runtime error is reported, the event
   // is abandoned and the program carries on.
-  if (application_.ending()) return;
+  if (application_.IsEnding()) return;
   try {
     handler();
   } catch (const std::exception& error) {
@@ -402,7 +402,7 @@ LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 1;  // WM_PAINT covers every pixel
     case WM_PAINT: {
       PaintDC paint(window_);
-      Paint(paint.dc(), paint.area());
+      Paint(paint.Dc(), paint.Area());
       return 0;
     }
     case WM_PRINTCLIENT: {

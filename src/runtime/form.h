@@ -23,8 +23,6 @@ class Application {
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
 
-  std::wstring_view title() const { return title_; }
-
   // Runs the message loop until the last window is gone or End is called.
   int Run();
   // Gives the dialog keyboard (Tab, access keys) to the window the message is for; true when
@@ -33,7 +31,7 @@ class Application {
 
   // Closes every window at once; from then on no event handler runs.
   void End();
-  bool ending() const { return ending_; }
+  bool IsEnding() const { return ending_; }
 
   // A modal message box over the active window: OK only, no icon, the application's title.
   void ShowMessage(std::wstring_view prompt) const;
@@ -56,20 +54,19 @@ class Form {
   virtual ~Form();
 
   // Creates the window (hidden) unless it is open; true when it was created now. A failure
-  // raises the control-call error; creationError() then gives the platform's error code.
+  // raises the control-call error; CreationError() then gives the platform's error code.
   bool Load();
-  DWORD creationError() const { return creationError_; }
+  DWORD CreationError() const { return creationError_; }
   // Shows the window modeless, activated and in front.
   void Show();
   // Closes the window and releases its controls, fonts, pictures and timers.
   void Unload();
 
   bool IsOpen() const { return window_ != nullptr; }
-  HWND window() const { return window_; }
+  HWND Window() const { return window_; }
   HWND Control(int id) const;
   // The font a control or label is drawn with, while the window is open.
   HFONT Font(int id) const;
-  const WindowDescription& description() const { return description_; }
 
   // A text box's text; a failing control call raises the runtime error.
   std::wstring Text(int id) const;
@@ -78,7 +75,7 @@ class Form {
   void SetCaption(int id, std::wstring_view caption);
 
  protected:
-  Application& application() const { return application_; }
+  Application& App() const { return application_; }
   // Events; the defaults run no code.
   virtual void OnClick(int /*id*/) {}
   virtual void OnTimer(int /*id*/) {}

@@ -17,7 +17,7 @@ struct ResourceBytes {
 
 ResourceBytes FindRcData(int id) {
   HMODULE module = GetModuleHandleW(nullptr);
-  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10) /*RT_RCDATA*/);
+  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), RT_RCDATA);
   if (!found) return {};
   HGLOBAL loaded = LoadResource(module, found);
   if (!loaded) return {};
@@ -39,13 +39,13 @@ UniqueBitmap DecodeJpeg(int id) {
   Check(factory->CreateStream(stream.Put()));
   Check(stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data), bytes.size));
   ComPtr<IWICBitmapDecoder> decoder;
-  Check(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand,
+  Check(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
                                          decoder.Put()));
   ComPtr<IWICBitmapFrameDecode> frame;
   Check(decoder->GetFrame(0, frame.Put()));
   ComPtr<IWICFormatConverter> converter;
   Check(factory->CreateFormatConverter(converter.Put()));
-  Check(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone,
+  Check(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone,
                               nullptr, 0.0, WICBitmapPaletteTypeCustom));
   UINT width = 0, height = 0;
   Check(converter->GetSize(&width, &height));

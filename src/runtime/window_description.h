@@ -51,7 +51,6 @@ enum class TextAlignment { kLeft, kCenter };
 
 struct ControlDescription {
   ControlKind kind;
-  std::wstring_view name;
   int id;  // never 1 or 2: the dialog manager sends IDOK and IDCANCEL for Enter and Esc
   int left, top, width, height;
   std::wstring_view caption = {};
@@ -75,7 +74,6 @@ constexpr bool ControlIdsAreUsable(std::span<const ControlDescription> controls)
 }
 
 struct TimerDescription {
-  std::wstring_view name;
   int id;
   unsigned intervalMs;
 };
