@@ -72,7 +72,8 @@ long WellFormedLines(std::string_view input, bool& all) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);
-  std::istringstream in(input);
+  std::istringstream stream(input);
+  pairly_score::StreamInput in(stream);
   std::ostringstream out, err;
   const runtime::PortableTextServices text;
   const int code = pairly_score::ScoreBatch(in, out, err, text);

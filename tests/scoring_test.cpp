@@ -7,6 +7,7 @@
 
 #include "runtime/runtime_error.h"
 #include "scoring/module1.h"
+#include "scoring/pair_scorer.h"
 #include "test_support.h"
 
 namespace {
@@ -149,6 +150,88 @@ TEST(NameMatchScore, AgreesWithBruteForceOnSmallAlphabets) {
     }
   }
   ExpectCodesEmpty();
+}
+
+// Upper-cases a Deseret small letter (a surrogate pair) as one character, as a platform may,
+// while a surrogate on its own stays as it is: what is true of the whole text is then not
+// true of its code units one by one.
+class SurrogatePairCaseServices : public DoubleByteTextServices {
+ public:
+  std::u16string UpperCase(std::u16string_view text) const override {
+    std::u16string upper = DoubleByteTextServices::UpperCase(text);
+    for (std::size_t i = 0; i + 1 < upper.size(); ++i) {
+      if (upper[i] == 0xD801 && upper[i + 1] >= 0xDC28 && upper[i + 1] <= 0xDC4F) {
+        upper[i + 1] = static_cast<char16_t>(upper[i + 1] - 0x28);
+      }
+    }
+    return upper;
+  }
+};
+
+// The batch mode's scorer keeps the services' answers per code unit and its buffers across
+// pairs: whatever came before, each pair gets NameMatchScore's result or runtime error.
+TEST(PairScorer, GivesNameMatchScoresResultForEveryPair) {
+  const std::u16string pool[] = {u"a",
+                                 u"A",
+                                 u"b",
+                                 u"B",
+                                 u"\u00E9",
+                                 u"\u00C9",
+                                 u"\u00FF",
+                                 u"\u0178",
+                                 u"\u00DF",
+                                 u" ",
+                                 u"\u03B1",
+                                 u"\u03A3",
+                                 u"\u20AC",
+                                 u"\u0301",
+                                 u"\U00010428",
+                                 u"\U00010400",
+                                 std::u16string(1, char16_t{0xD801}),
+                                 std::u16string(1, char16_t{0xDC28}),
+                                 u"\u3042"};
+  const runtime::PortableTextServices portable;
+  const DoubleByteTextServices doubleByte;
+  const SurrogatePairCaseServices pairCase;
+  std::mt19937 random(1208);
+  const runtime::TextServices* const services[] = {&portable, &doubleByte, &pairCase};
+  for (const runtime::TextServices* text : services) {
+    scoring::PairScorer scorer(*text);
+    int equal = 0, raised = 0;
+    for (int trial = 0; trial < 6000; ++trial) {
+      const auto name = [&](int longest) {
+        std::u16string s;
+        const int length = std::uniform_int_distribution<int>(0, longest)(random);
+        for (int i = 0; i < length; ++i) s += pool[random() % std::size(pool)];
+        return s;
+      };
+      const std::u16string first = name(trial % 100 == 0 ? 120 : 8);
+      std::u16string second = name(8);
+      if (trial % 3 == 0) second = text->UpperCase(first);  // equal once upper-cased
+      SCOPED_TRACE(testing::Message() << Printable(first) << " / " << Printable(second));
+      try {
+        const double expected = NameMatchScore(first, second, *text);
+        ASSERT_EQ(scorer.Score(first, second), expected);
+        equal += expected == 1.0;
+      } catch (const runtime::RuntimeError& error) {
+        try {
+          scorer.Score(first, second);
+          FAIL() << "expected runtime error " << runtime::ErrorNumber(error.kind());
+        } catch (const runtime::RuntimeError& same) {
+          ASSERT_EQ(same.kind(), error.kind());
+          ++raised;
+        }
+      }
+    }
+    EXPECT_GT(equal, 1000);
+    if (text != &portable) {
+      EXPECT_GT(raised, 100);
+    }
+  }
+  // Surrogates: a pair the platform upper-cases whole makes equal names; alone they do not.
+  scoring::PairScorer scorer(pairCase);
+  EXPECT_EQ(scorer.Score(u"\U00010428", u"\U00010400"), 1.0);
+  EXPECT_EQ(scorer.Score(u"\xDC28", u"\xDC00"), 2.5);
 }
 
 }  // namespace

@@ -9,6 +9,8 @@ RuntimeError::RuntimeError(ErrorKind kind)
 
 int ErrorNumber(ErrorKind kind) {
   switch (kind) {
+    case ErrorKind::kOutOfMemory:
+      return 7;
     case ErrorKind::kOverflow:
       return 6;
     case ErrorKind::kSubscriptOutOfRange:
@@ -25,6 +27,8 @@ int ErrorNumber(ErrorKind kind) {
 
 const char* ErrorDescription(ErrorKind kind) {
   switch (kind) {
+    case ErrorKind::kOutOfMemory:
+      return "Out of memory";
     case ErrorKind::kOverflow:
       return "Overflow";
     case ErrorKind::kSubscriptOutOfRange:
