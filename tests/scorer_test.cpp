@@ -66,8 +66,8 @@ MixedInput MakeMixedInput(int lines) {
   for (int line = 0; line < lines; ++line) {
     std::string first = name(line % 400 == 0 ? 1500 : 12), second = name(12);
     if (line % 7 == 0) second = first;
-    if (line % 11 == 0) second += "\t" + name(3);  // the first tab splits
-    input.text += first + "\t" + second + (line % 5 == 0 ? "\r\n" : "\n");
+    if (line % 11 == 0) second.append("\t").append(name(3));  // the first tab splits
+    input.text.append(first).append("\t").append(second).append(line % 5 == 0 ? "\r\n" : "\n");
     input.names.emplace_back(runtime::Utf8ToUtf16(first), runtime::Utf8ToUtf16(second));
   }
   return input;

@@ -11,11 +11,10 @@
 #include "runtime/text.h"
 
 #ifdef _WIN32
+#include <windows.h>
+
 #include <fcntl.h>
-#include <fileapi.h>
 #include <io.h>
-#include <libloaderapi.h>
-#include <namedpipeapi.h>
 
 #include "runtime/wide_text.h"
 #else
