@@ -33,6 +33,13 @@ constexpr std::size_t kLongLine = std::size_t{16} << 20;
 // Buffers grown beyond this for long lines are given back once their block is written.
 constexpr std::size_t kKeptBytes = 4 * kBlockBytes;
 
+// Whether the text is ASCII, and so its own UTF-8 with one code unit a byte.
+bool IsAscii(std::string_view text) {
+  unsigned char bits = 0;
+  for (const char byte : text) bits |= static_cast<unsigned char>(byte);
+  return bits < 0x80;
+}
+
 // Why a line could not be scored.
 enum class Fault { kNone, kNoTab, kBadUtf8, kRuntimeError, kOutOfMemory };
 
@@ -86,6 +93,10 @@ class LineScorer {
     if (tab == std::string_view::npos) return Fault::kNoTab;
     const std::size_t mark = output.size();
     try {
+      if (IsAscii(line)) {
+        AppendResults(scorer_.ScoreAscii(line.substr(0, tab), line.substr(tab + 1)), output);
+        return Fault::kNone;
+      }
       const bool valid1 = runtime::DecodeUtf8(line.substr(0, tab), first_);
       const bool valid2 = runtime::DecodeUtf8(line.substr(tab + 1), second_);
       if (!valid1 || !valid2) return Fault::kBadUtf8;

@@ -2,12 +2,14 @@
 // same result (or the same runtime error) for every pair, without an allocation per pair.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string_view>
 #include <vector>
 
 #include "runtime/text_services.h"
+#include "scoring/short_matcher.h"
 
 namespace scoring {
 
@@ -19,6 +21,9 @@ class PairScorer {
 
   // Module1::NameMatchScore(first, second, text).
   double Score(std::u16string_view first, std::u16string_view second);
+  // The same for texts made only of code units below 0x80, given as their bytes: ASCII, read
+  // as UTF-8 without decoding it.
+  double ScoreAscii(std::string_view first, std::string_view second);
 
   // Gives back buffers grown for long names.
   void Trim();
@@ -39,14 +44,24 @@ class PairScorer {
     return entry;
   }
   void Learn(char16_t unit, Unit& entry) const;
-  bool EqualOnceUpperCased(std::u16string_view first, std::u16string_view second);
+  template <typename Text>
+  double ScoreTexts(Text first, Text second);
+  template <typename Text>
+  bool EqualOnceUpperCased(Text first, Text second);
   // The text's codes, in `codes`.
-  std::span<const uint8_t> FillCodes(std::vector<uint8_t>& codes, std::u16string_view text);
+  template <typename Text>
+  std::span<const uint8_t> FillCodes(std::vector<uint8_t>& codes, Text text);
 
   const runtime::TextServices& text_;
   std::vector<Unit> units_;  // indexed by code unit
+  // The codes of the units below 0x80, all asked for at the first ASCII text; used when each
+  // of them has a one-byte code, as in every code page in use.
+  std::array<uint8_t, 128> asciiCodes_{};
+  bool asciiKnown_ = false;
+  bool asciiOneByte_ = false;
   std::vector<uint8_t> codes1_;
   std::vector<uint8_t> codes2_;
+  ShortMatcher short_;  // for names; longer texts go to FastMatchCount
 };
 
 }  // namespace scoring
