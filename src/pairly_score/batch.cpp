@@ -79,13 +79,15 @@ class LineScorer {
   }
 
  private:
-  // The results of a score, kept by its value: names of ordinary length give a few hundred.
+  // The results of a score, kept by its value: names of ordinary length give a few hundred
+  // values, each looked for in a few neighbouring places and kept in the first free one.
   struct Texts {
     uint64_t score;
     uint8_t size;  // 0 while unused
     char text[55];
   };
-  static constexpr int kTextsBits = 10;
+  static constexpr int kTextsBits = 11;
+  static constexpr std::size_t kPlaces = 8;
 
   Fault ScoreLine(std::string_view line, std::string& output, runtime::ErrorKind& error) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
@@ -118,20 +120,28 @@ class LineScorer {
   // "RESULT2<TAB>RESULT\n" for the score: the captions a click shows for it.
   void AppendResults(double score, std::string& output) {
     const auto bits = std::bit_cast<uint64_t>(score);
-    Texts& kept = texts_[(bits * 0x9E3779B97F4A7C15u) >> (64 - kTextsBits)];
-    if (kept.size != 0 && kept.score == bits) {
-      output.append(kept.text, kept.size);
-      return;
+    const std::size_t home = (bits * 0x9E3779B97F4A7C15u) >> (64 - kTextsBits);
+    Texts* free = nullptr;
+    for (std::size_t place = 0; place < kPlaces; ++place) {
+      Texts& kept = texts_[(home + place) % texts_.size()];
+      if (kept.size == 0) {
+        free = &kept;
+        break;
+      }
+      if (kept.score == bits) {
+        output.append(kept.text, kept.size);
+        return;
+      }
     }
     const std::u16string scoreText = runtime::NumberToText(score, separator_);
     const std::string line = runtime::Utf16ToUtf8(scoreText) + '\t' +
                              runtime::Utf16ToUtf8(calculate::PercentText(scoreText, separator_)) +
                              '\n';
     output += line;
-    if (line.size() <= sizeof kept.text) {
-      line.copy(kept.text, line.size());
-      kept.score = bits;
-      kept.size = static_cast<uint8_t>(line.size());
+    if (free && line.size() <= sizeof free->text) {
+      line.copy(free->text, line.size());
+      free->score = bits;
+      free->size = static_cast<uint8_t>(line.size());
     }
   }
 
