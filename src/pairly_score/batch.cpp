@@ -51,8 +51,8 @@ struct Block {
   Fault fault = Fault::kNone;
   runtime::ErrorKind error = runtime::ErrorKind::kOverflow;  // for kRuntimeError
   std::size_t faultAt = 0;                                   // where the bad line starts in `input`
-  bool onWorker = false;  // scored while other blocks may have been
-  bool done = false;      // guarded by the run's mutex while a worker may hold the block
+  bool concurrent = false;  // scored while other blocks may have been
+  bool done = false;        // guarded by the run's mutex while a worker may hold the block
 };
 
 // Scores lines one after the other, reusing its buffers from one line to the next.
@@ -86,7 +86,7 @@ class LineScorer {
     uint8_t size;  // 0 while unused
     char text[55];
   };
-  static constexpr int kTextsBits = 11;
+  static constexpr int kTextsBits = 10;
   static constexpr std::size_t kPlaces = 8;
 
   Fault ScoreLine(std::string_view line, std::string& output, runtime::ErrorKind& error) {
@@ -123,7 +123,7 @@ class LineScorer {
     const std::size_t home = (bits * 0x9E3779B97F4A7C15u) >> (64 - kTextsBits);
     Texts* free = nullptr;
     for (std::size_t place = 0; place < kPlaces; ++place) {
-      Texts& kept = texts_[(home + place) % texts_.size()];
+      Texts& kept = texts_[(home + place) & (texts_.size() - 1)];
       if (kept.size == 0) {
         free = &kept;
         break;
@@ -258,27 +258,33 @@ class BatchRun {
     return rest;
   }
 
-  // Scores the block here, or hands it to the workers. False once a bad line was reported.
+  // Queues the block for the workers, or scores it here when they have enough waiting: this
+  // thread is one of the jobs too. False once a bad line was reported.
   bool Dispatch(std::unique_ptr<Block> block) {
     if (!block) return true;
     if (!WriteFinished(MaxInFlight() - 1)) return false;
     Block& added = *block;
     inFlight_.push_back(std::move(block));
-    if (workers_.empty()) {
-      scorer_.Score(added, 0, stop_);
-      added.done = true;
-      return true;
-    }
-    added.onWorker = true;
-    {
+    bool queued = false;
+    if (!workers_.empty()) {
       const std::lock_guard lock(mutex_);
-      queue_.push_back(&added);
+      added.concurrent = true;
+      if (queue_.size() < 2 * workers_.size()) {
+        queue_.push_back(&added);
+        queued = true;
+      }
     }
-    workReady_.notify_one();
+    if (queued) {
+      workReady_.notify_one();
+    } else {
+      scorer_.Score(added, 0, stop_);
+      const std::lock_guard lock(mutex_);
+      added.done = true;
+    }
     return true;
   }
 
-  std::size_t MaxInFlight() const { return workers_.empty() ? 1 : 4 * workers_.size(); }
+  std::size_t MaxInFlight() const { return 4 * (workers_.size() + 1); }
 
   // Writes the finished blocks at the head, in input order, waiting for the head while more
   // than `keep` blocks are in flight. False once a bad line was reported.
@@ -290,12 +296,12 @@ class BatchRun {
         if (inFlight_.size() <= keep) return true;
         WaitUntilDone(head);
       }
-      if (head.fault == Fault::kOutOfMemory && head.onWorker) {
+      if (head.fault == Fault::kOutOfMemory && head.concurrent) {
         // Other lines were being scored at the same time: with all of them done, this one
         // gets a second try on its own, as it would have with one job.
         for (const std::unique_ptr<Block>& block : inFlight_) WaitUntilDone(*block);
         head.fault = Fault::kNone;
-        head.onWorker = false;
+        head.concurrent = false;
         scorer_.Score(head, head.faultAt, stop_);
       }
       output_.write(head.output.data(), static_cast<std::streamsize>(head.output.size()));
@@ -340,15 +346,25 @@ class BatchRun {
   }
 
   bool IsDone(Block& block) {
-    if (!block.onWorker) return block.done;
     const std::lock_guard lock(mutex_);
     return block.done;
   }
 
+  // Rather than wait idle, this thread scores the blocks still queued.
   void WaitUntilDone(Block& block) {
-    if (!block.onWorker) return;
     std::unique_lock lock(mutex_);
-    blockDone_.wait(lock, [&] { return block.done; });
+    while (!block.done) {
+      if (queue_.empty()) {
+        blockDone_.wait(lock);
+        continue;
+      }
+      Block& taken = *queue_.front();
+      queue_.pop_front();
+      lock.unlock();
+      scorer_.Score(taken, 0, stop_);
+      lock.lock();
+      taken.done = true;
+    }
   }
 
   std::unique_ptr<Block> TakeBlock() {
@@ -364,7 +380,7 @@ class BatchRun {
     block->output.clear();
     block->lines = 0;
     block->fault = Fault::kNone;
-    block->onWorker = false;
+    block->concurrent = false;
     block->done = false;
     spare_.push_back(std::move(block));
   }
@@ -372,8 +388,8 @@ class BatchRun {
   void StartWorkers() {
     workersStarted_ = true;
     try {
-      workers_.reserve(static_cast<std::size_t>(jobs_));
-      for (int i = 0; i < jobs_; ++i) {
+      workers_.reserve(static_cast<std::size_t>(jobs_ - 1));
+      for (int i = 1; i < jobs_; ++i) {
         scorers_.push_back(std::make_unique<LineScorer>(text_, separator_));
         workers_.emplace_back(&BatchRun::Work, this, std::ref(*scorers_.back()));
       }

@@ -51,11 +51,10 @@ bool StandardInput::MustWait() {
     case FILE_TYPE_DISK:
       return false;
     case FILE_TYPE_PIPE: {
-      // A closed pipe does not wait: the read gives the end.
       DWORD available = 0;
-      return PeekNamedPipe(handle, nullptr, 0, nullptr, &available, nullptr) && available == 0;
+      return !PeekNamedPipe(handle, nullptr, 0, nullptr, &available, nullptr) || available == 0;
     }
-    default:  // a console: one line at a time
+    default:  // a console, one line at a time, or what cannot be told
       return true;
   }
 }

@@ -31,8 +31,7 @@ constexpr std::size_t kKeptCodes = std::size_t{1} << 20;
 
 }  // namespace
 
-PairScorer::PairScorer(const runtime::TextServices& text)
-    : text_(text), units_(std::size_t{std::numeric_limits<char16_t>::max()} + 1, Unit{}) {}
+PairScorer::PairScorer(const runtime::TextServices& text) : text_(text) {}
 
 void PairScorer::Learn(char16_t unit, Unit& entry) const {
   // As the score asks: the character upper-cased on its own, then its code.

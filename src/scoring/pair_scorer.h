@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -37,8 +38,13 @@ class PairScorer {
   };
   enum : uint8_t { kUnknown, kOneByte, kTwoBytes };
 
+  using Page = std::array<Unit, 256>;
+
   const Unit& Lookup(char16_t unit) {
-    Unit& entry = units_[unit];
+    std::unique_ptr<Page>& page = pages_[unit >> 8];
+    if (!page) [[unlikely]]
+      page = std::make_unique<Page>();
+    Unit& entry = (*page)[unit & 0xFF];
     if (entry.state == kUnknown) [[unlikely]]
       Learn(unit, entry);
     return entry;
@@ -53,7 +59,8 @@ class PairScorer {
   std::span<const uint8_t> FillCodes(std::vector<uint8_t>& codes, Text text);
 
   const runtime::TextServices& text_;
-  std::vector<Unit> units_;  // indexed by code unit
+  // By code unit, in pages of 256 made when one of their units is first met.
+  std::array<std::unique_ptr<Page>, 256> pages_;
   // The codes of the units below 0x80, all asked for at the first ASCII text; used when each
   // of them has a one-byte code, as in every code page in use.
   std::array<uint8_t, 128> asciiCodes_{};
