@@ -3,9 +3,11 @@
 
   batch_bench.py NATIVE WINDOWS_EXE WORK_DIR [--runs N] [--reference OLD_PAIRLY_SCORE]
 
-Whole processes, start-up included; each figure the best of N runs. Every run's output is
-compared: one job against two, native against Wine, against difflib's, and against an older
-pairly-score when one is given (also on a mixed input of every kind of line).
+Whole processes, start-up included, output to a file; each figure the best of N runs, the
+runs compared taking turns. Two one-job runs side by side show what two cores give this work
+at best. Every run's output is compared: one job against two, native against Wine, against
+difflib's, and against an older pairly-score when one is given (also on a mixed input of every
+kind of line). Heap allocations are counted by valgrind.
 """
 import argparse
 import os
@@ -19,29 +21,40 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 WINE = "/usr/lib/wine/wine64"
 
 
-def run(command, input_path, env=None):
-    """(wall seconds, CPU seconds, stdout bytes) of one run."""
+def run(command, input_path, env=None, copies=1):
+    """(wall seconds, CPU seconds, stdout bytes) of one run, its output into a file; with
+    `copies`, that many started together, each with an output of its own."""
     before = resource.getrusage(resource.RUSAGE_CHILDREN)
-    with open(input_path, "rb") as source:
-        start = time.perf_counter()
-        done = subprocess.run(command, stdin=source, stdout=subprocess.PIPE, env=env, check=True)
-        wall = time.perf_counter() - start
+    sources = [open(input_path, "rb") for _ in range(copies)]
+    outputs = [open(f"{input_path}.out{i}", "wb") for i in range(copies)]
+    start = time.perf_counter()
+    started = [subprocess.Popen(command, stdin=sources[i], stdout=outputs[i], env=env)
+               for i in range(copies)]
+    if any(process.wait() != 0 for process in started):
+        sys.exit(f"{command} failed")
+    wall = time.perf_counter() - start
+    for file in sources + outputs:
+        file.close()
     after = resource.getrusage(resource.RUSAGE_CHILDREN)
     cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
-    return wall, cpu, done.stdout
+    with open(f"{input_path}.out0", "rb") as output:
+        return wall, cpu, output.read()
 
 
-def best(command, input_path, runs, env=None):
-    """Best wall time and best CPU time of `runs` runs, and the output (the same each time)."""
-    walls, cpus, output = [], [], None
+def best(runs, configurations):
+    """For each (key, command, input, copies, environment) configuration, the best wall time
+    and best CPU time of `runs` runs and the output (the same each time). The configurations
+    take turns, so a change in the machine's speed meanwhile touches them alike."""
+    walls, cpus, outputs = {}, {}, {}
     for _ in range(runs):
-        wall, cpu, out = run(command, input_path, env)
-        if output is not None and out != output:
-            sys.exit(f"output differs between runs of {command}")
-        output = out
-        walls.append(wall)
-        cpus.append(cpu)
-    return min(walls), min(cpus), output
+        for key, command, input_path, copies, env in configurations:
+            wall, cpu, out = run(command, input_path, env, copies)
+            if key in outputs and out != outputs[key]:
+                sys.exit(f"output differs between runs of {command}")
+            outputs[key] = out
+            walls.setdefault(key, []).append(wall)
+            cpus.setdefault(key, []).append(cpu)
+    return {key: (min(walls[key]), min(cpus[key]), outputs[key]) for key in outputs}
 
 
 def same(what, a, b):
@@ -79,32 +92,34 @@ def main():
         write_input(kind, count, inputs[name])
     load_before = os.getloadavg()
 
-    native = {}
-    for jobs in (1, 2):
-        for name in ("names-1M", "names-100k"):
-            native[jobs, name] = best([args.native, "--batch", "--jobs", str(jobs)], inputs[name],
-                                      args.runs)
-    for name in ("names-1M", "names-100k"):
-        same(f"{name}, 1 job and 2", native[1, name][2], native[2, name][2])
-
     wine_env = dict(os.environ, WINEPREFIX=os.path.abspath(os.path.join(args.work, "wineprefix")),
-                    WINEDEBUG="-all",
-                    WINEDLLOVERRIDES="mscoree,mshtml=")
+                    WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
     os.makedirs(wine_env["WINEPREFIX"], exist_ok=True)
+    subprocess.run(["wineserver", "-k"], env=wine_env, stderr=subprocess.DEVNULL)  # a stale one
     subprocess.run(["wineserver", "-p"], env=wine_env, check=True)
     subprocess.run([WINE, "wineboot"], env=wine_env, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, check=True)
+    # Two one-job runs side by side too: what two cores give this work at best.
+    batch = [args.native, "--batch", "--jobs"]
+    wine = [WINE, args.windows, "--batch", "--jobs", "1"]
     try:
-        wine = {name: best([WINE, args.windows, "--batch", "--jobs", "1"], inputs[name], args.runs,
-                           wine_env)
-                for name in ("names-1M", "names-100k")}
+        timed = best(args.runs,
+                     [((jobs, name), batch + [str(jobs)], inputs[name], 1, None)
+                      for name in ("names-1M", "names-100k") for jobs in (1, 2)] +
+                     [("side by side", batch + ["1"], inputs["names-1M"], 2, None)] +
+                     [(("wine", name), wine, inputs[name], 1, wine_env)
+                      for name in ("names-1M", "names-100k")] +
+                     [("difflib", [sys.executable, os.path.join(HERE, "difflib_batch.py")],
+                       inputs["names-100k"], 1, None)])
     finally:
         subprocess.run(["wineserver", "-k"], env=wine_env)
+    native = {key: timed[key] for key in timed if key[0] in (1, 2)}
+    wine = {key[1]: timed[key] for key in timed if key[0] == "wine"}
     for name in ("names-1M", "names-100k"):
+        same(f"{name}, 1 job and 2", native[1, name][2], native[2, name][2])
         same(f"{name}, native and Wine", native[1, name][2], wine[name][2])
 
-    difflib = best([sys.executable, os.path.join(HERE, "difflib_batch.py")], inputs["names-100k"],
-                   max(1, args.runs // 2))
+    difflib = timed["difflib"]
     same("names-100k, ours and difflib's", native[1, "names-100k"][2], difflib[2])
 
     if args.reference:
@@ -127,6 +142,9 @@ def main():
     print(f"| pairs per second, `--jobs 1` | {1e6 / one[0]:,.0f} |")
     print(f"| 1,000,000 pairs, `--jobs 2`: wall (CPU) | {two[0]:.3f} s ({two[1]:.3f} s) |")
     print(f"| speed-up with 2 jobs | {one[0] / two[0]:.2f} |")
+    side_by_side = timed["side by side"][0]
+    print(f"| two `--jobs 1` runs side by side: wall; their speed-up over one after another | "
+          f"{side_by_side:.3f} s; {2 * one[0] / side_by_side:.2f} |")
     print(f"| time per pair natively, `--jobs 1` (1,000,000 less 100,000 pairs) | "
           f"{per_pair * 1e9:.0f} ns |")
     print(f"| time per pair under Wine, `--jobs 1` (the same) | {wine_per_pair * 1e9:.0f} ns |")

@@ -1,4 +1,4 @@
-// The batch mode: lines read in large pieces, scored in blocks of whole lines (on worker
+// The batch mode: lines read in large pieces, scored in blocks of whole lines (on several
 // threads when the input is large), the results written in input order in large pieces.
 #include <algorithm>
 #include <atomic>
@@ -51,8 +51,8 @@ struct Block {
   Fault fault = Fault::kNone;
   runtime::ErrorKind error = runtime::ErrorKind::kOverflow;  // for kRuntimeError
   std::size_t faultAt = 0;                                   // where the bad line starts in `input`
+  int64_t sequence = 0;                                      // its place in the input
   bool concurrent = false;  // scored while other blocks may have been
-  bool done = false;        // guarded by the run's mutex while a worker may hold the block
 };
 
 // Scores lines one after the other, reusing its buffers from one line to the next.
@@ -159,6 +159,9 @@ class LineScorer {
   std::vector<Texts> texts_;
 };
 
+// The run. Every thread, this one included, takes the next block of input, scores it and
+// writes whatever is next in input order: a block's lines and results stay with the core
+// that read them, and no thread waits on another while there is input left.
 class BatchRun {
  public:
   BatchRun(InputSource& input, std::ostream& output, std::ostream& errors,
@@ -174,55 +177,19 @@ class BatchRun {
   BatchRun& operator=(const BatchRun&) = delete;
 
   ~BatchRun() {
-    {
-      const std::lock_guard lock(mutex_);
-      closing_ = true;
-    }
-    stop_ = true;
-    workReady_.notify_all();
+    Stop();
     for (std::thread& worker : workers_) worker.join();
   }
 
   int Run() {
-    try {
-      return ReadAndScore();
-    } catch (const std::bad_alloc&) {
-      return OutOfMemory();
-    } catch (const std::length_error&) {
-      return OutOfMemory();
-    }
-  }
-
- private:
-  int ReadAndScore() {
-    std::unique_ptr<Block> current = TakeBlock();
-    for (;;) {
-      if (input_.MustWait()) {
-        // Everything read so far is answered before waiting for more.
-        if (!Dispatch(CompleteLines(current)) || !WriteFinished(0)) return 1;
-        output_.flush();
-      }
-      const std::size_t size = current->input.size();
-      if (size >= kLongLine && !WriteFinished(0)) return 1;
-      const std::size_t room = std::max(kBlockBytes, size);  // a long line's buffer doubles
-      if (!Grow(*current, size + room)) return 1;
-      const std::size_t read = input_.Read(current->input.data() + size, room);
-      current->input.resize(size + read);
-      if (read == 0) break;
-      if (current->input.size() >= kBlockBytes) {
-        if (jobs_ > 1 && !workersStarted_) StartWorkers();
-        if (!Dispatch(CompleteLines(current))) return 1;
-      }
-      if (!WriteFinished(kNoWait)) return 1;
-    }
-    if (input_.Failed()) {
-      // The line being read cannot be completed: the lines before it are answered.
-      if (!Dispatch(CompleteLines(current)) || !WriteFinished(0)) return 1;
-      return Report(linesWritten_ + 1, "cannot read the input");
-    }
-    // A last line without a line end counts too.
-    if (!current->input.empty() && !Dispatch(std::move(current))) return 1;
-    if (!WriteFinished(0)) return 1;
+    Work(scorer_);
+    for (std::thread& worker : workers_) worker.join();
+    workers_.clear();
+    if (reported_) return 1;
+    // Memory ran out outside any one line's scoring, or the input could not be read: the
+    // lines before the first one not answered are, and that one is named.
+    if (outOfMemory_) return Report(linesWritten_ + 1, "out of memory");
+    if (inputFailed_) return Report(linesWritten_ + 1, "cannot read the input");
     output_.flush();
     if (!output_) {
       errors_ << "pairly-score: cannot write the results\n";
@@ -231,8 +198,101 @@ class BatchRun {
     return 0;
   }
 
-  // Sizes the block's input to `size`. False when a bad line was reported meanwhile.
-  bool Grow(Block& block, std::size_t size) {
+ private:
+  void Work(LineScorer& scorer) {
+    try {
+      while (std::unique_ptr<Block> block = ReadBlock()) {
+        Scoring(+1);
+        scorer.Score(*block, 0, stop_);
+        Scoring(-1);
+        Deliver(std::move(block), scorer);
+      }
+    } catch (const std::bad_alloc&) {
+      OutOfMemory();
+    } catch (const std::length_error&) {  // a size beyond what can be allocated at all
+      OutOfMemory();
+    }
+  }
+
+  // Gives the reader's role back however ReadBlock ends.
+  class ReaderRole {
+   public:
+    ReaderRole(BatchRun& run, std::unique_lock<std::mutex>& lock) : run_(run), lock_(lock) {
+      run_.reading_ = true;
+    }
+    ReaderRole(const ReaderRole&) = delete;
+    ReaderRole& operator=(const ReaderRole&) = delete;
+    ~ReaderRole() {
+      if (!lock_.owns_lock()) lock_.lock();
+      run_.reading_ = false;
+      run_.changed_.notify_all();
+    }
+
+   private:
+    BatchRun& run_;
+    std::unique_lock<std::mutex>& lock_;
+  };
+
+  // The next block of whole lines; none once the input is done or a bad line was reported.
+  std::unique_ptr<Block> ReadBlock() {
+    std::unique_lock lock(mutex_);
+    // One reader at a time, none while a line is tried again alone, and not too far ahead of
+    // the writing.
+    changed_.wait(lock, [&] {
+      return stopped_ || (!reading_ && !retrying_ && nextSequence_ - nextToWrite_ < MaxAhead());
+    });
+    if (stopped_ || inputEnded_) return nullptr;
+    const ReaderRole role(*this, lock);
+    const int64_t sequence = nextSequence_;
+    std::unique_ptr<Block> block = carry_ ? std::move(carry_) : TakeBlock();
+    lock.unlock();
+
+    bool ended = false;
+    for (;;) {
+      if (input_.MustWait()) {
+        // Everything read so far is answered before waiting for more.
+        if (block->input.find('\n') != std::string::npos) break;
+        if (!WaitWritten(sequence)) return nullptr;
+        FlushOutput();
+      }
+      const std::size_t size = block->input.size();
+      if (size >= kLongLine && !WaitWritten(sequence)) return nullptr;
+      const std::size_t room = std::max(kBlockBytes, size);  // a long line's buffer doubles
+      if (!Grow(*block, size + room, sequence)) return nullptr;
+      const std::size_t read = input_.Read(block->input.data() + size, room);
+      block->input.resize(size + read);
+      if (read == 0) {
+        ended = true;
+        break;
+      }
+      if (block->input.size() >= kBlockBytes && block->input.find('\n') != std::string::npos) {
+        if (jobs_ > 1 && !workersStarted_) StartWorkers();
+        break;
+      }
+    }
+
+    lock.lock();
+    const bool failed = ended && input_.Failed();
+    if (!ended || failed) {
+      // The unfinished last line waits for the next reader; when the input broke off, it is
+      // the line that cannot be answered.
+      const std::size_t lineEnd = block->input.rfind('\n');
+      const std::size_t complete = lineEnd == std::string::npos ? 0 : lineEnd + 1;
+      std::unique_ptr<Block> rest = TakeBlock();
+      rest->input.assign(block->input, complete);
+      block->input.resize(complete);
+      if (!failed) carry_ = std::move(rest);
+    }
+    inputEnded_ = ended;
+    inputFailed_ = failed;
+    if (block->input.empty()) return nullptr;  // (a last line without a line end counts)
+    block->sequence = nextSequence_++;
+    block->concurrent = workersStarted_;
+    return block;
+  }
+
+  // Sizes the block's input to `size`; false when a bad line was reported meanwhile.
+  bool Grow(Block& block, std::size_t size, int64_t sequence) {
     bool grown = false;
     try {
       block.input.resize(size);
@@ -240,86 +300,73 @@ class BatchRun {
     } catch (const std::bad_alloc&) {
     }
     if (grown) return true;
-    // The lines in flight hold memory until they are done: wait for them, then try once more.
-    if (!WriteFinished(0)) return false;
+    // The lines before hold memory until they are written: wait for them, then try once more.
+    if (!WaitWritten(sequence)) return false;
     block.input.resize(size);
     return true;
   }
 
-  // Moves the complete lines of `current` to a block of their own, which it returns (none
-  // when there is no complete line); `current` keeps the unfinished last line.
-  std::unique_ptr<Block> CompleteLines(std::unique_ptr<Block>& current) {
-    const std::size_t lineEnd = current->input.rfind('\n');
-    if (lineEnd == std::string::npos) return nullptr;
-    std::unique_ptr<Block> rest = TakeBlock();
-    rest->input.assign(current->input, lineEnd + 1);
-    current->input.resize(lineEnd + 1);
-    current.swap(rest);
-    return rest;
-  }
-
-  // Queues the block for the workers, or scores it here when they have enough waiting: this
-  // thread is one of the jobs too. False once a bad line was reported.
-  bool Dispatch(std::unique_ptr<Block> block) {
-    if (!block) return true;
-    if (!WriteFinished(MaxInFlight() - 1)) return false;
-    Block& added = *block;
-    inFlight_.push_back(std::move(block));
-    bool queued = false;
-    if (!workers_.empty()) {
-      const std::lock_guard lock(mutex_);
-      added.concurrent = true;
-      if (queue_.size() < 2 * workers_.size()) {
-        queue_.push_back(&added);
-        queued = true;
-      }
-    }
-    if (queued) {
-      workReady_.notify_one();
-    } else {
-      scorer_.Score(added, 0, stop_);
-      const std::lock_guard lock(mutex_);
-      added.done = true;
-    }
-    return true;
-  }
-
-  std::size_t MaxInFlight() const { return 4 * (workers_.size() + 1); }
-
-  // Writes the finished blocks at the head, in input order, waiting for the head while more
-  // than `keep` blocks are in flight. False once a bad line was reported.
-  static constexpr std::size_t kNoWait = SIZE_MAX;
-  bool WriteFinished(std::size_t keep) {
-    while (!inFlight_.empty()) {
-      Block& head = *inFlight_.front();
-      if (!IsDone(head)) {
-        if (inFlight_.size() <= keep) return true;
-        WaitUntilDone(head);
-      }
+  // Puts the scored block in its place and writes what is next in input order. A line that
+  // ran out of memory while other lines were scored gets a second try alone first, as it
+  // would have with one job.
+  void Deliver(std::unique_ptr<Block> block, LineScorer& scorer) {
+    std::unique_lock lock(mutex_);
+    const auto place = static_cast<std::size_t>(block->sequence - nextToWrite_);
+    if (waiting_.size() <= place) waiting_.resize(place + 1);
+    waiting_[place] = std::move(block);
+    while (!stopped_ && !retrying_ && !waiting_.empty() && waiting_.front()) {
+      Block& head = *waiting_.front();
       if (head.fault == Fault::kOutOfMemory && head.concurrent) {
-        // Other lines were being scored at the same time: with all of them done, this one
-        // gets a second try on its own, as it would have with one job.
-        for (const std::unique_ptr<Block>& block : inFlight_) WaitUntilDone(*block);
+        retrying_ = true;
+        changed_.wait(lock, [&] { return scoring_ == 0 || stopped_; });
         head.fault = Fault::kNone;
         head.concurrent = false;
-        scorer_.Score(head, head.faultAt, stop_);
+        lock.unlock();
+        scorer.Score(head, head.faultAt, stop_);
+        lock.lock();
+        retrying_ = false;
+        continue;
       }
       output_.write(head.output.data(), static_cast<std::streamsize>(head.output.size()));
       linesWritten_ += head.lines;
       if (head.fault != Fault::kNone) {
         Report(linesWritten_ + 1, Why(head));
-        return false;
+        break;
       }
-      Recycle(std::move(inFlight_.front()));
-      inFlight_.pop_front();
+      Recycle(std::move(waiting_.front()));
+      waiting_.pop_front();
+      ++nextToWrite_;
     }
-    return true;
+    changed_.notify_all();
   }
 
+  // Waits until every block before this one is written; false when a bad line was reported.
+  bool WaitWritten(int64_t sequence) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return stopped_ || nextToWrite_ == sequence; });
+    return !stopped_;
+  }
+
+  void FlushOutput() {
+    const std::lock_guard lock(mutex_);
+    output_.flush();
+  }
+
+  void Scoring(int change) {
+    const std::lock_guard lock(mutex_);
+    scoring_ += change;
+    if (scoring_ == 0) changed_.notify_all();
+  }
+
+  int64_t MaxAhead() const { return 4 * static_cast<int64_t>(jobs_); }
+
+  // Reports the bad line (with the mutex held, or once the other threads are done) and stops.
   int Report(int64_t line, const std::string& why) {
-    stop_ = true;
     output_.flush();
     errors_ << "pairly-score: line " << line << ": " << why << '\n';
+    reported_ = true;
+    stopped_ = true;
+    stop_ = true;
     return 1;
   }
 
@@ -338,35 +385,22 @@ class BatchRun {
     return "out of memory";
   }
 
-  // Memory ran out outside any one line's scoring, while reading or handing out work: the
-  // lines handed out are answered and the first line not answered is named.
-  int OutOfMemory() {
-    if (!WriteFinished(0)) return 1;
-    return Report(linesWritten_ + 1, "out of memory");
-  }
-
-  bool IsDone(Block& block) {
+  void OutOfMemory() {
     const std::lock_guard lock(mutex_);
-    return block.done;
+    outOfMemory_ = true;
+    stopped_ = true;
+    stop_ = true;
+    changed_.notify_all();
   }
 
-  // Rather than wait idle, this thread scores the blocks still queued.
-  void WaitUntilDone(Block& block) {
-    std::unique_lock lock(mutex_);
-    while (!block.done) {
-      if (queue_.empty()) {
-        blockDone_.wait(lock);
-        continue;
-      }
-      Block& taken = *queue_.front();
-      queue_.pop_front();
-      lock.unlock();
-      scorer_.Score(taken, 0, stop_);
-      lock.lock();
-      taken.done = true;
-    }
+  void Stop() {
+    const std::lock_guard lock(mutex_);
+    stopped_ = true;
+    stop_ = true;
+    changed_.notify_all();
   }
 
+  // With the mutex held.
   std::unique_ptr<Block> TakeBlock() {
     if (spare_.empty()) return std::make_unique<Block>();
     std::unique_ptr<Block> block = std::move(spare_.back());
@@ -374,17 +408,17 @@ class BatchRun {
     return block;
   }
 
+  // With the mutex held.
   void Recycle(std::unique_ptr<Block> block) {
     if (block->input.capacity() > kKeptBytes || block->output.capacity() > kKeptBytes) return;
     block->input.clear();
     block->output.clear();
     block->lines = 0;
     block->fault = Fault::kNone;
-    block->concurrent = false;
-    block->done = false;
     spare_.push_back(std::move(block));
   }
 
+  // By the reader, before any other thread runs.
   void StartWorkers() {
     workersStarted_ = true;
     try {
@@ -394,26 +428,7 @@ class BatchRun {
         workers_.emplace_back(&BatchRun::Work, this, std::ref(*scorers_.back()));
       }
     } catch (const std::exception&) {
-      // Fewer threads than asked for: the lines are scored by those there are, or here.
-    }
-  }
-
-  void Work(LineScorer& scorer) {
-    for (;;) {
-      Block* block = nullptr;
-      {
-        std::unique_lock lock(mutex_);
-        workReady_.wait(lock, [&] { return closing_ || !queue_.empty(); });
-        if (queue_.empty()) return;
-        block = queue_.front();
-        queue_.pop_front();
-      }
-      scorer.Score(*block, 0, stop_);
-      {
-        const std::lock_guard lock(mutex_);
-        block->done = true;
-      }
-      blockDone_.notify_one();
+      // Fewer threads than asked for: the lines are scored by those there are.
     }
   }
 
@@ -423,18 +438,26 @@ class BatchRun {
   const runtime::TextServices& text_;
   const std::u16string separator_;
   const int jobs_;
-  LineScorer scorer_;  // this thread's
-  int64_t linesWritten_ = 0;
-  std::deque<std::unique_ptr<Block>> inFlight_;  // in input order
-  std::vector<std::unique_ptr<Block>> spare_;
-  std::atomic<bool> stop_ = false;  // a bad line was reported: no more scoring
+  LineScorer scorer_;               // this thread's
+  std::atomic<bool> stop_ = false;  // as stopped_, for the scoring to read line by line
 
-  // Shared with the workers.
+  // Shared by the threads, under the mutex.
   std::mutex mutex_;
-  std::condition_variable workReady_;
-  std::condition_variable blockDone_;
-  std::deque<Block*> queue_;
-  bool closing_ = false;
+  std::condition_variable changed_;
+  bool reading_ = false;
+  std::unique_ptr<Block> carry_;  // the unfinished line read last
+  bool inputEnded_ = false;
+  bool inputFailed_ = false;
+  int64_t nextSequence_ = 0;  // of the next block read
+  int64_t nextToWrite_ = 0;
+  std::deque<std::unique_ptr<Block>> waiting_;  // scored, or not yet, from nextToWrite_ on
+  int64_t linesWritten_ = 0;
+  int scoring_ = 0;  // threads scoring a block
+  bool retrying_ = false;
+  bool stopped_ = false;  // no more reading or scoring
+  bool reported_ = false;
+  bool outOfMemory_ = false;
+  std::vector<std::unique_ptr<Block>> spare_;
 
   bool workersStarted_ = false;
   std::vector<std::unique_ptr<LineScorer>> scorers_;
