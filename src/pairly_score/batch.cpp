@@ -162,6 +162,15 @@ class LineScorer {
 // The run. Every thread, this one included, takes the next block of input, scores it and
 // writes whatever is next in input order: a block's lines and results stay with the core
 // that read them, and no thread waits on another while there is input left.
+// What each thread keeps: its scorer, and its blocks to use again, so that the memory it
+// reads into and writes from stays in its own core's cache.
+struct Worker {
+  Worker(const runtime::TextServices& text, std::u16string_view separator)
+      : scorer(text, separator) {}
+  LineScorer scorer;
+  std::vector<std::unique_ptr<Block>> spare;
+};
+
 class BatchRun {
  public:
   BatchRun(InputSource& input, std::ostream& output, std::ostream& errors,
@@ -172,7 +181,7 @@ class BatchRun {
         text_(text),
         separator_(text.DecimalSeparator()),
         jobs_(jobs),
-        scorer_(text, separator_) {}
+        main_(text, separator_) {}
   BatchRun(const BatchRun&) = delete;
   BatchRun& operator=(const BatchRun&) = delete;
 
@@ -182,7 +191,7 @@ class BatchRun {
   }
 
   int Run() {
-    Work(scorer_);
+    Work(main_);
     for (std::thread& worker : workers_) worker.join();
     workers_.clear();
     if (reported_) return 1;
@@ -199,13 +208,13 @@ class BatchRun {
   }
 
  private:
-  void Work(LineScorer& scorer) {
+  void Work(Worker& worker) {
     try {
-      while (std::unique_ptr<Block> block = ReadBlock()) {
-        Scoring(+1);
-        scorer.Score(*block, 0, stop_);
-        Scoring(-1);
-        Deliver(std::move(block), scorer);
+      while (std::unique_ptr<Block> block = ReadBlock(worker)) {
+        ++scoring_;
+        worker.scorer.Score(*block, 0, stop_);
+        if (--scoring_ == 0 && retrying_) Notify();  // the retry waits for this
+        Deliver(std::move(block), worker);
       }
     } catch (const std::bad_alloc&) {
       OutOfMemory();
@@ -234,7 +243,7 @@ class BatchRun {
   };
 
   // The next block of whole lines; none once the input is done or a bad line was reported.
-  std::unique_ptr<Block> ReadBlock() {
+  std::unique_ptr<Block> ReadBlock(Worker& worker) {
     std::unique_lock lock(mutex_);
     // One reader at a time, none while a line is tried again alone, and not too far ahead of
     // the writing.
@@ -244,7 +253,8 @@ class BatchRun {
     if (stopped_ || inputEnded_) return nullptr;
     const ReaderRole role(*this, lock);
     const int64_t sequence = nextSequence_;
-    std::unique_ptr<Block> block = carry_ ? std::move(carry_) : TakeBlock();
+    std::unique_ptr<Block> block = TakeBlock(worker);
+    block->input.assign(carry_);
     lock.unlock();
 
     bool ended = false;
@@ -273,19 +283,18 @@ class BatchRun {
 
     lock.lock();
     const bool failed = ended && input_.Failed();
+    // The unfinished last line waits for the next reader; when the input broke off, it is the
+    // line that cannot be answered. At the end, a last line without a line end counts.
+    std::size_t complete = block->input.size();
     if (!ended || failed) {
-      // The unfinished last line waits for the next reader; when the input broke off, it is
-      // the line that cannot be answered.
       const std::size_t lineEnd = block->input.rfind('\n');
-      const std::size_t complete = lineEnd == std::string::npos ? 0 : lineEnd + 1;
-      std::unique_ptr<Block> rest = TakeBlock();
-      rest->input.assign(block->input, complete);
-      block->input.resize(complete);
-      if (!failed) carry_ = std::move(rest);
+      complete = lineEnd == std::string::npos ? 0 : lineEnd + 1;
     }
+    carry_.assign(block->input, ended ? block->input.size() : complete);
+    block->input.resize(complete);
     inputEnded_ = ended;
     inputFailed_ = failed;
-    if (block->input.empty()) return nullptr;  // (a last line without a line end counts)
+    if (block->input.empty()) return nullptr;
     block->sequence = nextSequence_++;
     block->concurrent = workersStarted_;
     return block;
@@ -309,7 +318,7 @@ class BatchRun {
   // Puts the scored block in its place and writes what is next in input order. A line that
   // ran out of memory while other lines were scored gets a second try alone first, as it
   // would have with one job.
-  void Deliver(std::unique_ptr<Block> block, LineScorer& scorer) {
+  void Deliver(std::unique_ptr<Block> block, Worker& worker) {
     std::unique_lock lock(mutex_);
     const auto place = static_cast<std::size_t>(block->sequence - nextToWrite_);
     if (waiting_.size() <= place) waiting_.resize(place + 1);
@@ -322,7 +331,7 @@ class BatchRun {
         head.fault = Fault::kNone;
         head.concurrent = false;
         lock.unlock();
-        scorer.Score(head, head.faultAt, stop_);
+        worker.scorer.Score(head, head.faultAt, stop_);
         lock.lock();
         retrying_ = false;
         continue;
@@ -333,7 +342,7 @@ class BatchRun {
         Report(linesWritten_ + 1, Why(head));
         break;
       }
-      Recycle(std::move(waiting_.front()));
+      Recycle(worker, std::move(waiting_.front()));
       waiting_.pop_front();
       ++nextToWrite_;
     }
@@ -352,10 +361,9 @@ class BatchRun {
     output_.flush();
   }
 
-  void Scoring(int change) {
+  void Notify() {
     const std::lock_guard lock(mutex_);
-    scoring_ += change;
-    if (scoring_ == 0) changed_.notify_all();
+    changed_.notify_all();
   }
 
   int64_t MaxAhead() const { return 4 * static_cast<int64_t>(jobs_); }
@@ -400,22 +408,20 @@ class BatchRun {
     changed_.notify_all();
   }
 
-  // With the mutex held.
-  std::unique_ptr<Block> TakeBlock() {
-    if (spare_.empty()) return std::make_unique<Block>();
-    std::unique_ptr<Block> block = std::move(spare_.back());
-    spare_.pop_back();
+  static std::unique_ptr<Block> TakeBlock(Worker& worker) {
+    if (worker.spare.empty()) return std::make_unique<Block>();
+    std::unique_ptr<Block> block = std::move(worker.spare.back());
+    worker.spare.pop_back();
     return block;
   }
 
-  // With the mutex held.
-  void Recycle(std::unique_ptr<Block> block) {
+  static void Recycle(Worker& worker, std::unique_ptr<Block> block) {
     if (block->input.capacity() > kKeptBytes || block->output.capacity() > kKeptBytes) return;
     block->input.clear();
     block->output.clear();
     block->lines = 0;
     block->fault = Fault::kNone;
-    spare_.push_back(std::move(block));
+    worker.spare.push_back(std::move(block));
   }
 
   // By the reader, before any other thread runs.
@@ -424,8 +430,8 @@ class BatchRun {
     try {
       workers_.reserve(static_cast<std::size_t>(jobs_ - 1));
       for (int i = 1; i < jobs_; ++i) {
-        scorers_.push_back(std::make_unique<LineScorer>(text_, separator_));
-        workers_.emplace_back(&BatchRun::Work, this, std::ref(*scorers_.back()));
+        others_.push_back(std::make_unique<Worker>(text_, separator_));
+        workers_.emplace_back(&BatchRun::Work, this, std::ref(*others_.back()));
       }
     } catch (const std::exception&) {
       // Fewer threads than asked for: the lines are scored by those there are.
@@ -438,29 +444,28 @@ class BatchRun {
   const runtime::TextServices& text_;
   const std::u16string separator_;
   const int jobs_;
-  LineScorer scorer_;               // this thread's
+  Worker main_;                     // this thread's
   std::atomic<bool> stop_ = false;  // as stopped_, for the scoring to read line by line
 
   // Shared by the threads, under the mutex.
   std::mutex mutex_;
   std::condition_variable changed_;
   bool reading_ = false;
-  std::unique_ptr<Block> carry_;  // the unfinished line read last
+  std::string carry_;  // the unfinished line read last
   bool inputEnded_ = false;
   bool inputFailed_ = false;
   int64_t nextSequence_ = 0;  // of the next block read
   int64_t nextToWrite_ = 0;
   std::deque<std::unique_ptr<Block>> waiting_;  // scored, or not yet, from nextToWrite_ on
   int64_t linesWritten_ = 0;
-  int scoring_ = 0;  // threads scoring a block
-  bool retrying_ = false;
+  std::atomic<int> scoring_ = 0;  // threads scoring a block
+  std::atomic<bool> retrying_ = false;
   bool stopped_ = false;  // no more reading or scoring
   bool reported_ = false;
   bool outOfMemory_ = false;
-  std::vector<std::unique_ptr<Block>> spare_;
 
   bool workersStarted_ = false;
-  std::vector<std::unique_ptr<LineScorer>> scorers_;
+  std::vector<std::unique_ptr<Worker>> others_;
   std::vector<std::thread> workers_;
 };
 

@@ -19,6 +19,7 @@
 #include "runtime/wide_text.h"
 #else
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,15 +31,20 @@ namespace {
 // when it has nothing yet.
 class StandardInput : public pairly_score::InputSource {
  public:
+  StandardInput();
   std::size_t Read(char* buffer, std::size_t size) override;
   bool MustWait() override;
   bool Failed() const override { return failed_; }
 
  private:
+  bool file_ = false;  // a file on disk, which never waits
   bool failed_ = false;
 };
 
 #ifdef _WIN32
+StandardInput::StandardInput()
+    : file_(GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(0))) == FILE_TYPE_DISK) {}
+
 std::size_t StandardInput::Read(char* buffer, std::size_t size) {
   const int read = _read(0, buffer, static_cast<unsigned>(std::min<std::size_t>(size, INT_MAX)));
   if (read < 0) failed_ = true;
@@ -46,19 +52,20 @@ std::size_t StandardInput::Read(char* buffer, std::size_t size) {
 }
 
 bool StandardInput::MustWait() {
-  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(0));
-  switch (GetFileType(handle)) {
-    case FILE_TYPE_DISK:
-      return false;
-    case FILE_TYPE_PIPE: {
-      DWORD available = 0;
-      return !PeekNamedPipe(handle, nullptr, 0, nullptr, &available, nullptr) || available == 0;
-    }
-    default:  // a console, one line at a time, or what cannot be told
-      return true;
-  }
+  if (file_) return false;
+  // A pipe says what it holds; a console, or a pipe that cannot tell (as under Wine), is
+  // answered line by line.
+  DWORD available = 0;
+  return !PeekNamedPipe(reinterpret_cast<HANDLE>(_get_osfhandle(0)), nullptr, 0, nullptr,
+                        &available, nullptr) ||
+         available == 0;
 }
 #else
+StandardInput::StandardInput() {
+  struct stat status {};
+  file_ = fstat(STDIN_FILENO, &status) == 0 && S_ISREG(status.st_mode);
+}
+
 std::size_t StandardInput::Read(char* buffer, std::size_t size) {
   for (;;) {
     const ssize_t got = read(STDIN_FILENO, buffer, size);
@@ -71,6 +78,7 @@ std::size_t StandardInput::Read(char* buffer, std::size_t size) {
 }
 
 bool StandardInput::MustWait() {
+  if (file_) return false;
   pollfd input{STDIN_FILENO, POLLIN, 0};
   return poll(&input, 1, 0) == 0;
 }
