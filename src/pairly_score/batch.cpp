@@ -315,14 +315,16 @@ class BatchRun {
     return true;
   }
 
-  // Puts the scored block in its place and writes what is next in input order. A line that
-  // ran out of memory while other lines were scored gets a second try alone first, as it
-  // would have with one job.
+  // Puts the scored block in its place and writes what is next in input order: one thread at
+  // a time writes, without the lock, while the others go on. A line that ran out of memory
+  // while other lines were scored gets a second try alone first, as it would with one job.
   void Deliver(std::unique_ptr<Block> block, Worker& worker) {
     std::unique_lock lock(mutex_);
     const auto place = static_cast<std::size_t>(block->sequence - nextToWrite_);
     if (waiting_.size() <= place) waiting_.resize(place + 1);
     waiting_[place] = std::move(block);
+    if (writing_) return;  // the thread writing takes this one too
+    writing_ = true;
     while (!stopped_ && !retrying_ && !waiting_.empty() && waiting_.front()) {
       Block& head = *waiting_.front();
       if (head.fault == Fault::kOutOfMemory && head.concurrent) {
@@ -334,25 +336,32 @@ class BatchRun {
         worker.scorer.Score(head, head.faultAt, stop_);
         lock.lock();
         retrying_ = false;
+        changed_.notify_all();
         continue;
       }
-      output_.write(head.output.data(), static_cast<std::streamsize>(head.output.size()));
-      linesWritten_ += head.lines;
-      if (head.fault != Fault::kNone) {
-        Report(linesWritten_ + 1, Why(head));
-        break;
-      }
-      Recycle(worker, std::move(waiting_.front()));
+      std::unique_ptr<Block> next = std::move(waiting_.front());
       waiting_.pop_front();
       ++nextToWrite_;
+      lock.unlock();
+      output_.write(next->output.data(), static_cast<std::streamsize>(next->output.size()));
+      lock.lock();
+      linesWritten_ += next->lines;
+      if (next->fault != Fault::kNone) {
+        Report(linesWritten_ + 1, Why(*next));
+        break;
+      }
+      ++written_;
+      Recycle(worker, std::move(next));
+      changed_.notify_all();
     }
+    writing_ = false;
     changed_.notify_all();
   }
 
   // Waits until every block before this one is written; false when a bad line was reported.
   bool WaitWritten(int64_t sequence) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return stopped_ || nextToWrite_ == sequence; });
+    changed_.wait(lock, [&] { return stopped_ || (written_ == sequence && !writing_); });
     return !stopped_;
   }
 
@@ -455,7 +464,9 @@ class BatchRun {
   bool inputEnded_ = false;
   bool inputFailed_ = false;
   int64_t nextSequence_ = 0;  // of the next block read
-  int64_t nextToWrite_ = 0;
+  int64_t nextToWrite_ = 0;   // the block at the front of waiting_
+  int64_t written_ = 0;       // blocks written
+  bool writing_ = false;
   std::deque<std::unique_ptr<Block>> waiting_;  // scored, or not yet, from nextToWrite_ on
   int64_t linesWritten_ = 0;
   std::atomic<int> scoring_ = 0;  // threads scoring a block
