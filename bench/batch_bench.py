@@ -64,8 +64,10 @@ def same(what, a, b):
 
 
 def allocations(native, input_path):
-    done = subprocess.run(["valgrind", native, "--batch", "--jobs", "1"], stdin=open(input_path, "rb"),
-                          stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, check=True)
+    with open(input_path, "rb") as source:
+        done = subprocess.run(["valgrind", native, "--batch", "--jobs", "1"], stdin=source,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
+                              check=True)
     found = re.search(r"total heap usage: ([\d,]+) allocs", done.stderr)
     return int(found.group(1).replace(",", ""))
 
@@ -126,7 +128,8 @@ def main():
     if args.reference:
         for name in ("names-100k", "mixed-100k"):
             ours = run([args.native, "--batch", "--jobs", "2"], inputs[name])[2]
-            same(f"{name}, ours and the reference", ours, run([args.reference, "--batch"], inputs[name])[2])
+            theirs = run([args.reference, "--batch"], inputs[name])[2]
+            same(f"{name}, ours and the reference", ours, theirs)
 
     allocs = {n: allocations(args.native, inputs[n]) for n in ("names-10k", "names-100k")}
     load_after = os.getloadavg()
