@@ -9,6 +9,7 @@
 #include "main_window/form1.h"
 #include "form1_fixture.h"
 #include "resource_ids.h"
+#include "runtime/platform_error.h"
 #include "runtime/resources.h"
 #include "runtime/wide_text.h"
 #include "test_support.h"
@@ -286,6 +287,42 @@ TEST_F(Form1RuntimeError, IsReportedOnceAndTheWindowKeepsWorking) {
 
   SetNames(L"JOHN", L"JANE");
   EXPECT_TRUE(CalculateShows(L"125%"));
+}
+
+// A window that cannot be built says why: the call that failed and the platform's own code.
+TEST(WindowFromDescription, AMissingPictureIsNamedAsTheCause) {
+  constexpr int kMissingBitmap = 999;
+  static constexpr runtime::ControlDescription kBroken[] = {
+      {.kind = runtime::ControlKind::kImage,
+       .id = 3,
+       .left = 0,
+       .top = 0,
+       .width = 150,
+       .height = 150,
+       .picture = {runtime::PictureFormat::kBitmap, kMissingBitmap}}};
+  static constexpr runtime::WindowDescription kWindow{.name = L"BrokenForm",
+                                                      .title = L"",
+                                                      .clientWidth = 1500,
+                                                      .clientHeight = 1500,
+                                                      .backColour = 0,
+                                                      .closeBox = true,
+                                                      .controls = kBroken};
+  runtime::Application application(L"PAIRLY Calc");
+  runtime::Form form(application, kWindow);
+  try {
+    form.Load();
+    FAIL() << "the window was built without its picture";
+  } catch (const runtime::RuntimeError& error) {
+    EXPECT_EQ(error.kind(), runtime::ErrorKind::kControlCallFailed);
+    // ERROR_RESOURCE_NAME_NOT_FOUND, with the platform's wording after it.
+    const std::wstring report = runtime::DescribeFailure(error);
+    const std::wstring cause = L"loading the bitmap resource 999 (error 1814: ";
+    EXPECT_EQ(report.substr(0, cause.size()), cause) << Printable(runtime::WideToUtf16(report));
+    EXPECT_GT(report.size(), cause.size() + 1);
+    EXPECT_EQ(report.back(), L')');
+  }
+  EXPECT_FALSE(form.IsOpen());
+  PumpFor(30);  // the quit posted as the window went
 }
 
 }  // namespace

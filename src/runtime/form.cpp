@@ -4,6 +4,7 @@
 #include <exception>
 #include <string>
 
+#include "runtime/platform_error.h"
 #include "runtime/resources.h"
 #include "runtime/runtime_error.h"
 #include "runtime/text.h"
@@ -184,8 +185,8 @@ void Form::Create() {
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.lpszClassName = className.c_str();
     if (!RegisterClassExW(&windowClass)) {
-      creationError_ = GetLastError();
-      Raise(ErrorKind::kControlCallFailed);
+      const DWORD code = GetLastError();
+      RaiseFailedCall("registering the window class " + Utf16ToUtf8(WideToUtf16(className)), code);
     }
   }
 
@@ -199,8 +200,11 @@ void Form::Create() {
                                  frame.right - frame.left, frame.bottom - frame.top, nullptr,
                                  nullptr, instance, this);
   if (!created) {
-    creationError_ = GetLastError();
-    Raise(ErrorKind::kControlCallFailed);
+    const DWORD code = GetLastError();
+    // A failure while building the controls is the cause; the platform only knows the window
+    // was not created.
+    if (createFailure_) std::rethrow_exception(std::exchange(createFailure_, nullptr));
+    RaiseFailedCall("creating the window " + Utf16ToUtf8(WideToUtf16(className)), code);
   }
 
   // Correct for frames the adjustment got wrong, then centre on the primary work area.
@@ -268,7 +272,12 @@ void Form::CreateControls() {
         isTextBox ? WS_EX_CLIENTEDGE : 0, isTextBox ? L"EDIT" : L"BUTTON", caption.c_str(), style,
         box.left, box.top, box.right - box.left, box.bottom - box.top, window_,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
-    if (!child) Raise(ErrorKind::kControlCallFailed);
+    if (!child) {
+      const DWORD code = GetLastError();
+      RaiseFailedCall((isTextBox ? "creating the text box " : "creating the button ") +
+                          std::to_string(control.id),
+                      code);
+    }
     SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[index].get()), FALSE);
     // Text boxes have no length limit (an edit control otherwise stops at 30,000).
     if (isTextBox) SendMessageW(child, EM_SETLIMITTEXT, 0, 0);
@@ -278,7 +287,8 @@ void Form::CreateControls() {
 
   for (const TimerDescription& timer : description_.timers) {
     if (!SetTimer(window_, static_cast<UINT_PTR>(timer.id), timer.intervalMs, nullptr)) {
-      Raise(ErrorKind::kControlCallFailed);
+      const DWORD code = GetLastError();
+      RaiseFailedCall("starting the timer " + std::to_string(timer.id), code);
     }
   }
 }
@@ -389,8 +399,10 @@ LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       application_.Opened(*this);
       try {
         CreateControls();
-      } catch (const std::exception&) {
-        return -1;  // the window is destroyed and Load reports the failure
+      } catch (...) {
+        // The window is destroyed and Load raises this error, which names the cause.
+        createFailure_ = std::current_exception();
+        return -1;
       }
       return 0;
     case WM_DESTROY:

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,9 +55,8 @@ class Form {
   virtual ~Form();
 
   // Creates the window (hidden) unless it is open; true when it was created now. A failure
-  // raises the control-call error; CreationError() then gives the platform's error code.
+  // raises the control-call error naming the call that failed and the platform's error code.
   bool Load();
-  DWORD CreationError() const { return creationError_; }
   // Shows the window modeless, activated and in front.
   void Show();
   // Closes the window and releases its controls, fonts, pictures and timers.
@@ -110,7 +110,7 @@ class Form {
   UniqueIcon smallIcon_;
   HWND focus_ = nullptr;  // the control that had the focus when the window was deactivated
   int pressed_ = 0;       // the picture or label under a held mouse button
-  DWORD creationError_ = 0;
+  std::exception_ptr createFailure_;  // what stopped the controls being built, until Load raises it
 };
 
 }  // namespace runtime
