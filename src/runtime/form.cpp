@@ -30,6 +30,17 @@ DWORD FrameStyle(const WindowDescription& description) {
 
 constexpr DWORD kFrameExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
+// How a label's caption is drawn. A centred caption is one line drawn whole around its box's
+// centre, even where it is wider than the box: a face wider than the one the box was laid out
+// for would otherwise lose the edges of its first and last characters (or, broken into
+// lines, show half a number).
+UINT CaptionFormat(const ControlDescription& label) {
+  if (label.alignment == TextAlignment::kCenter) {
+    return DT_SINGLELINE | DT_CENTER | DT_NOCLIP | DT_NOPREFIX;
+  }
+  return DT_WORDBREAK | DT_LEFT | DT_NOPREFIX;
+}
+
 void ReportError(const Application& application, const std::exception& error) {
   if (const auto* runtimeError = dynamic_cast<const RuntimeError*>(&error)) {
     application.ShowMessage(Utf16ToWide(ErrorReport(runtimeError->kind())));
@@ -155,11 +166,33 @@ void Form::SetCaption(int id, std::wstring_view caption) {
     Raise(ErrorKind::kControlCallFailed);
   }
   if (captions_[index] == caption) return;
+  // Repainted from the pictures beneath on the next paint, wherever the old or the new text
+  // shows, so the old text leaves no trace; two captions set within one event show only the last.
+  RECT dirty = CaptionArea(index, captions_[index]);
   captions_[index] = caption;
-  // Repainted from the pictures beneath on the next paint, so the old text leaves no trace;
-  // two captions set within one event show only the last.
-  const RECT box = PixelRect(description_.controls[index]);
-  InvalidateRect(window_, &box, FALSE);
+  const RECT shown = CaptionArea(index, captions_[index]);
+  UnionRect(&dirty, &dirty, &shown);
+  InvalidateRect(window_, &dirty, FALSE);
+}
+
+RECT Form::CaptionArea(std::size_t index, std::wstring_view caption) const {
+  const ControlDescription& label = description_.controls[index];
+  RECT area = PixelRect(label);
+  const UINT format = CaptionFormat(label);
+  if (!(format & DT_NOCLIP) || caption.empty()) return area;
+  // Unclipped: the rows its text takes, across the whole client area, which also covers any
+  // part of a glyph that reaches past the text's advance.
+  WindowDC dc(window_);
+  SelectGuard fontGuard(dc.Get(), fonts_[index].get());
+  RECT text = area;
+  DrawTextW(dc.Get(), caption.data(), static_cast<int>(caption.size()), &text,
+            format | DT_CALCRECT);
+  RECT client;
+  GetClientRect(window_, &client);
+  area.left = client.left;
+  area.right = client.right;
+  area.bottom = std::max(area.bottom, text.bottom);
+  return area;
 }
 
 RECT Form::PixelRect(const ControlDescription& control) const {
@@ -350,10 +383,8 @@ void Form::Paint(HDC dc, const RECT& area) const {
                                      ? GetSysColor(COLOR_BTNTEXT)
                                      : ToColorRef(control.textColour));
       RECT textBox = box;
-      const UINT format = DT_WORDBREAK | DT_NOPREFIX |
-                          (control.alignment == TextAlignment::kCenter ? DT_CENTER : DT_LEFT);
       DrawTextW(memory.get(), captions_[i].c_str(), static_cast<int>(captions_[i].size()), &textBox,
-                format);
+                CaptionFormat(control));
     }
   }
   BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, memory.get(),

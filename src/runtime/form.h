@@ -92,6 +92,8 @@ class Form {
   void Released();
   void Paint(HDC dc, const RECT& area) const;
   RECT PixelRect(const ControlDescription& control) const;
+  // Where the label at `index` shows this caption: its box, or more for a caption drawn unclipped.
+  RECT CaptionArea(std::size_t index, std::wstring_view caption) const;
   int HitTest(POINT point) const;
   std::size_t IndexOf(int id) const;
   bool UsesDialogKeys() const;
