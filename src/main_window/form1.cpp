@@ -7,9 +7,11 @@
 namespace main_window {
 namespace {
 
+using runtime::AccessibleRole;
 using runtime::ControlDescription;
 using runtime::ControlKind;
 using runtime::FontDescription;
+using runtime::LiveRegion;
 using runtime::PictureFormat;
 using runtime::TextAlignment;
 
@@ -27,7 +29,8 @@ constexpr FontDescription kResultFont{L"Tubular", 2775, 400, L"Dosis", 700};
 constexpr std::array<ControlDescription, 8> kControls{{
     {.kind = ControlKind::kTextBox, .name = L"person1", .id = kPerson1,
      .left = 120, .top = 3480, .width = 2175, .height = 420,
-     .textColour = kDarkGrey, .font = kPerson1Font, .tabIndex = 5},
+     .textColour = kDarkGrey, .font = kPerson1Font, .tabIndex = 5,
+     .accessibleName = L"Your name"},
     {.kind = ControlKind::kCommandButton, .name = L"Command2", .id = kCommand2,
      .left = 2880, .top = 4080, .width = 1335, .height = 375, .caption = L"E&xit", .tabIndex = 2},
     {.kind = ControlKind::kCommandButton, .name = L"Command1", .id = kCommand1,
@@ -35,7 +38,8 @@ constexpr std::array<ControlDescription, 8> kControls{{
      .tabIndex = 1},
     {.kind = ControlKind::kTextBox, .name = L"Person2", .id = kPerson2,
      .left = 2520, .top = 3480, .width = 2115, .height = 420,
-     .textColour = kDarkGrey, .font = kPerson2Font, .tabIndex = 0},
+     .textColour = kDarkGrey, .font = kPerson2Font, .tabIndex = 0,
+     .accessibleName = L"Her name"},
     {.kind = ControlKind::kImage, .name = L"Image2", .id = kImage2,
      .left = 0, .top = 3600, .width = 4800, .height = 3600,
      .picture = {PictureFormat::kBitmap, PAIRLY_BITMAP_FILL}},
@@ -45,10 +49,12 @@ constexpr std::array<ControlDescription, 8> kControls{{
     {.kind = ControlKind::kLabel, .name = L"Result", .id = kResult,
      .left = 1800, .top = 2280, .width = 1150, .height = 615,
      .textColour = kNavy, .font = kResultFont, .tabIndex = 3,
-     .alignment = TextAlignment::kCenter},
+     .alignment = TextAlignment::kCenter, .liveRegion = LiveRegion::kPolite},
     {.kind = ControlKind::kImage, .name = L"Image1", .id = kImage1,
      .left = 0, .top = 0, .width = 4800, .height = 3600,
-     .picture = {PictureFormat::kBitmap, PAIRLY_BITMAP_CARTOON}},
+     .picture = {PictureFormat::kBitmap, PAIRLY_BITMAP_CARTOON},
+     .accessibleName = L"About PAIRLY Calc", .accessibleRole = AccessibleRole::kPushButton,
+     .functionKey = 1},
 }};
 // clang-format on
 static_assert(runtime::ControlIdsAreUsable(kControls));

@@ -5,10 +5,13 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "runtime/accessible.h"
 #include "runtime/unique_handle.h"
 #include "runtime/window_description.h"
 
@@ -96,9 +99,17 @@ class Form {
   void Paint(HDC dc, const RECT& area) const;
   RECT PixelRect(const ControlDescription& control) const;
   int HitTest(POINT point) const;
+  // The front-most label or picture at a client-area point.
+  std::optional<std::size_t> ElementAt(POINT point) const;
   std::size_t IndexOf(int id) const;
   bool UsesDialogKeys() const;
+  // Keys of the window's own before the dialog manager's: a picture's function key, and
+  // Enter on a focused push button.
+  bool TranslateOwnKeys(const MSG& message);
+  void AnnounceCaptionChanges();
   friend class Application;
+  friend class ClientAccessibility;
+  friend class FormAccessible;
 
   Application& application_;
   const WindowDescription& description_;
@@ -114,6 +125,14 @@ class Form {
   HWND focus_ = nullptr;  // the control that had the focus when the window was deactivated
   int pressed_ = 0;       // the picture or label under a held mouse button
   DWORD creationError_ = 0;
+  // Screen readers: the client area's object, from creation until the window goes.
+  ClientAccessibility accessibility_;
+  bool answersScreenReaders_ = false;
+  std::unique_ptr<LiveRegionAnnotations> liveRegions_;
+  // Labels whose caption changed during the running event; screen readers hear of each once,
+  // when the event is over, as the screen shows only the last caption too.
+  std::vector<bool> captionChanged_;
+  int handlersRunning_ = 0;
 };
 
 }  // namespace runtime
