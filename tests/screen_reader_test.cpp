@@ -223,6 +223,14 @@ TEST_F(ScreenReader, BoxesAreNamedForWhoseNameTheyTake) {
   ASSERT_TRUE(children[0].object && children[3].object);
   EXPECT_EQ(Name(*children[0].object.get()), L"Your name");
   EXPECT_EQ(Name(*children[3].object.get()), L"Her name");
+  // Asking for the focus finds the right-hand box, where the caret starts.
+  VARIANT focus;
+  VariantInit(&focus);
+  ASSERT_EQ(form1_->get_accFocus(&focus), S_OK);
+  const ComPtr<IAccessible> focused = ObjectOf(focus);
+  VariantClear(&focus);
+  ASSERT_TRUE(focused);
+  EXPECT_EQ(Name(*focused.get()), L"Her name");
   // And where a reader starts from the box itself, as when the focus moves there.
   for (const auto& [id, name] : {std::pair{kPerson1, L"Your name"}, {kPerson2, L"Her name"}}) {
     const ComPtr<IAccessible> box = ClientObject(GetDlgItem(window_, id));

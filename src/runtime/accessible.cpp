@@ -281,7 +281,15 @@ class FormAccessible final : public AccessibleObject {
   HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override {
     if (!focus) return E_POINTER;
     VariantInit(focus);
-    return form_ ? standard_->get_accFocus(focus) : CO_E_OBJNOTCONNECTED;
+    return Guarded([&]() -> HRESULT {
+      if (!form_) return CO_E_OBJNOTCONNECTED;
+      // A focused child control as the tree holds it (Wine's own object leaves it out).
+      HWND focused = GetFocus();
+      for (std::size_t i = 0; focused && i < Controls().size(); ++i) {
+        if (ControlWindow(i) == focused) return AnswerChild(i, focus);
+      }
+      return standard_->get_accFocus(focus);
+    });
   }
 
   HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* selection) override {
