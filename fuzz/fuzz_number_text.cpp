@@ -79,18 +79,18 @@ void CheckDecimal(const uint8_t* data, std::size_t size, std::u16string_view sep
   std::string digits;
   for (std::size_t i = 3; i < size; ++i) digits.push_back(static_cast<char>('0' + data[i] % 10));
 
-  std::string c_text = negative ? "-" : "";
+  std::string cText = negative ? "-" : "";
   std::u16string text = negative ? u"-" : u"";
   for (std::size_t i = 0; i < digits.size(); ++i) {
-    if (i == point && i > 0) c_text += '.', text += separator;
-    c_text += digits[i];
+    if (i == point && i > 0) cText += '.', text += separator;
+    cText += digits[i];
     text += static_cast<char16_t>(digits[i]);
   }
-  const std::string exponent_text = "e" + std::to_string(exponent);
-  c_text += exponent_text;
-  text.append(exponent_text.begin(), exponent_text.end());
+  const std::string exponentText = "e" + std::to_string(exponent);
+  cText += exponentText;
+  text.append(exponentText.begin(), exponentText.end());
 
-  const double expected = std::strtod(c_text.c_str(), nullptr);  // the "C" locale
+  const double expected = std::strtod(cText.c_str(), nullptr);  // the "C" locale
   try {
     const double value = runtime::TextToNumber(text, separator);
     if (value != expected) Fail("read differently from strtod", value, text);

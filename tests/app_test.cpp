@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "resource_ids.h"
 #include "running_program.h"
 #include "window_test_support.h"
 
@@ -24,8 +25,9 @@ class ProgramFile : public testing::Test {
     ASSERT_NE(module_, nullptr);
   }
   void TearDown() override { FreeLibrary(module_); }
-  std::string Resource(LPCWSTR type, int id) const {
-    HRSRC found = FindResourceW(module_, MAKEINTRESOURCEW(id), type);
+  std::string Resource(LPCWSTR type, int id) const { return Resource(type, MAKEINTRESOURCEW(id)); }
+  std::string Resource(LPCWSTR type, LPCWSTR name) const {
+    HRSRC found = FindResourceW(module_, name, type);
     if (!found) return {};
     const char* data = static_cast<const char*>(LockResource(LoadResource(module_, found)));
     return std::string(data, SizeofResource(module_, found));
@@ -34,7 +36,7 @@ class ProgramFile : public testing::Test {
 };
 
 TEST_F(ProgramFile, CarriesTheHeartAsIconGroupOneWithSixImages) {
-  const std::string group = Resource(MAKEINTRESOURCEW(14) /*RT_GROUP_ICON*/, 1);
+  const std::string group = Resource(RT_GROUP_ICON, PAIRLY_ICON_HEART);
   ASSERT_GE(group.size(), 6u);
   uint16_t count = 0;
   std::memcpy(&count, group.data() + 4, 2);
@@ -56,17 +58,17 @@ TEST_F(ProgramFile, CarriesTheHeartAsIconGroupOneWithSixImages) {
 }
 
 TEST_F(ProgramFile, CarriesItsPicturesAndFonts) {
-  EXPECT_EQ(Resource(MAKEINTRESOURCEW(2) /*RT_BITMAP*/, 101).size(), 230454u - 14u);
-  EXPECT_EQ(Resource(MAKEINTRESOURCEW(2), 102).size(), 230454u - 14u);
-  const std::string jpeg = Resource(MAKEINTRESOURCEW(10) /*RT_RCDATA*/, 201);
+  EXPECT_EQ(Resource(RT_BITMAP, PAIRLY_BITMAP_CARTOON).size(), 230454u - 14u);
+  EXPECT_EQ(Resource(RT_BITMAP, PAIRLY_BITMAP_FILL).size(), 230454u - 14u);
+  const std::string jpeg = Resource(RT_RCDATA, PAIRLY_JPEG_SPLASH);
   ASSERT_GT(jpeg.size(), 4u);
   EXPECT_EQ(jpeg.substr(0, 3), "\xFF\xD8\xFF");
-  EXPECT_EQ(Resource(MAKEINTRESOURCEW(10), 301).substr(0, 4), "OTTO");
-  EXPECT_EQ(Resource(MAKEINTRESOURCEW(10), 302).substr(0, 4), "OTTO");
+  EXPECT_EQ(Resource(RT_RCDATA, PAIRLY_FONT_NAMES).substr(0, 4), "OTTO");
+  EXPECT_EQ(Resource(RT_RCDATA, PAIRLY_FONT_PERCENT).substr(0, 4), "OTTO");
 }
 
 TEST_F(ProgramFile, ManifestAsksForNoElevationStylesAndNoUtf8CodePage) {
-  const std::string manifest = Resource(MAKEINTRESOURCEW(24) /*RT_MANIFEST*/, 1);
+  const std::string manifest = Resource(RT_MANIFEST, CREATEPROCESS_MANIFEST_RESOURCE_ID);
   EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
   EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
   EXPECT_NE(manifest.find("8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"), std::string::npos);

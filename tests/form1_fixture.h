@@ -37,9 +37,9 @@ class Form1Window : public testing::Test {
     form1_.Load();
     form1_.Show();
     ASSERT_TRUE(Pump([&] {
-      return GetForegroundWindow() == form1_.window() && GetFocus() == Control(kPerson2);
+      return GetForegroundWindow() == form1_.Window() && GetFocus() == Control(kPerson2);
     }));
-    UpdateWindow(form1_.window());
+    UpdateWindow(form1_.Window());
   }
   void TearDown() override {
     form1_.Unload();
@@ -58,7 +58,7 @@ class Form1Window : public testing::Test {
   }
   void ClickCalculate() {
     RECT box = RectInParent(Control(kCommand1));
-    window_test::ClickAt(form1_.window(),
+    window_test::ClickAt(form1_.Window(),
                          POINT{(box.left + box.right) / 2, (box.top + box.bottom) / 2});
   }
   // Calculates through Alt+C and waits until Result shows the expected percentage.

@@ -8,6 +8,10 @@
 
 #include "main_window/form1.h"
 #include "form1_fixture.h"
+#include "resource_ids.h"
+#include "runtime/platform_error.h"
+#include "runtime/resources.h"
+#include "runtime/wide_text.h"
 #include "test_support.h"
 #include "window_test_support.h"
 
@@ -35,7 +39,7 @@ std::wstring FaceShownBy(HFONT font) {
 }
 
 TEST_F(Form1Window, FrameIsAFixedCentredDialogWithTheHeartIcon) {
-  HWND window = form1_.window();
+  HWND window = form1_.Window();
   EXPECT_EQ(WindowText(window), L"PAIRLY Calc");
   const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
   EXPECT_TRUE(style & WS_CAPTION);
@@ -104,7 +108,7 @@ TEST_F(Form1Window, ControlsAreCreatedWithTheirRectanglesFontsAndCaptions) {
     EXPECT_FALSE(logical.lfItalic || logical.lfUnderline || logical.lfStrikeOut);
     const std::wstring face = FaceShownBy(font);
     EXPECT_TRUE(face == L"Zurich BlkEx BT" || face == L"League Spartan Black")
-        << Printable(std::u16string(face.begin(), face.end()));
+        << Printable(runtime::WideToUtf16(face));
   }
   // The percentage: 27.75 pt (37 pixels), navy, in "Tubular" or the rounded face carried.
   const LOGFONTW result = FontOf(form1_.Font(kResult));
@@ -131,8 +135,8 @@ TEST_F(Form1Window, EnterAndEscInANameBoxDoNothing) {
   PressKey('Q');  // typed after the two: once it shows, Enter and Esc have been handled
   ASSERT_TRUE(Pump([&] { return WindowText(Control(kPerson2)).find(L'q') != std::wstring::npos; }));
   EXPECT_EQ(Result(), L"");
-  EXPECT_TRUE(boxes.seen().empty());
-  EXPECT_TRUE(IsWindow(form1_.window()));
+  EXPECT_TRUE(boxes.Seen().empty());
+  EXPECT_TRUE(IsWindow(form1_.Window()));
   EXPECT_FALSE(quit_);
 }
 
@@ -141,10 +145,10 @@ TEST_F(Form1Window, CalculateWithBothNamesEmptyWarnsTwiceThenShows100) {
   ClickCalculate();
   ASSERT_TRUE(Pump([&] { return Result() == L"100%"; }));
   EXPECT_EQ(Result2(), L"1");
-  ASSERT_EQ(boxes.seen().size(), 2u);
-  EXPECT_EQ(boxes.seen()[0].text, L"Enter Your Name!!!");
-  EXPECT_EQ(boxes.seen()[1].text, L"Enter Her Name!!!");
-  for (const SeenMessageBox& box : boxes.seen()) EXPECT_EQ(box.title, L"PAIRLY Calc");
+  ASSERT_EQ(boxes.Seen().size(), 2u);
+  EXPECT_EQ(boxes.Seen()[0].text, L"Enter Your Name!!!");
+  EXPECT_EQ(boxes.Seen()[1].text, L"Enter Her Name!!!");
+  for (const SeenMessageBox& box : boxes.Seen()) EXPECT_EQ(box.title, L"PAIRLY Calc");
 }
 
 TEST_F(Form1Window, TypedNamesAndAltCShowThePercentage) {
@@ -159,21 +163,21 @@ TEST_F(Form1Window, TypedNamesAndAltCShowThePercentage) {
 
   SetNames(std::wstring(23, L'A') + L"BB", std::wstring(23, L'A') + L"CC");
   ASSERT_TRUE(CalculateShows(L"229%"));
-  EXPECT_TRUE(boxes.seen().empty());
+  EXPECT_TRUE(boxes.Seen().empty());
 }
 
 TEST_F(Form1Window, AltXEndsTheProgram) {
-  HWND window = form1_.window();
+  HWND window = form1_.Window();
   PressAlt('X');
   ASSERT_TRUE(Pump([&] { return !IsWindow(window); }));
   EXPECT_FALSE(form1_.IsOpen());
-  EXPECT_TRUE(application_.ending());
+  EXPECT_TRUE(application_.IsEnding());
   Pump([&] { return quit_; }, 500);
   EXPECT_TRUE(quit_);
 }
 
 TEST_F(Form1Window, CloseBoxEndsTheProgramWhenItIsTheLastWindow) {
-  HWND window = form1_.window();
+  HWND window = form1_.Window();
   PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
   ASSERT_TRUE(Pump([&] { return !IsWindow(window) && quit_; }));
 }
@@ -183,14 +187,10 @@ class Form1Pixels : public Form1Window {
  protected:
   void SetUp() override {
     Form1Window::SetUp();
-    HBITMAP cartoon = static_cast<HBITMAP>(LoadImageW(
-        GetModuleHandleW(nullptr), MAKEINTRESOURCEW(101), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    HBITMAP fill = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(102),
-                                                   IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    cartoon_ = PictureOf(cartoon);
-    fill_ = PictureOf(fill);
-    DeleteObject(cartoon);
-    DeleteObject(fill);
+    using runtime::PictureFormat;
+    cartoon_ =
+        PictureOf(runtime::LoadPicture({PictureFormat::kBitmap, PAIRLY_BITMAP_CARTOON}).get());
+    fill_ = PictureOf(runtime::LoadPicture({PictureFormat::kBitmap, PAIRLY_BITMAP_FILL}).get());
   }
   COLORREF PictureAt(int x, int y) const {
     return y < 240 ? cartoon_.At(x, y) : fill_.At(x, y - 240);
@@ -214,8 +214,8 @@ class Form1Pixels : public Form1Window {
     return mismatches;
   }
   Picture Settled() {
-    UpdateWindow(form1_.window());
-    return CaptureClient(form1_.window());
+    UpdateWindow(form1_.Window());
+    return CaptureClient(form1_.Window());
   }
 
   static constexpr RECT kResultBox{120, 152, 197, 193};
@@ -275,18 +275,54 @@ TEST_F(Form1RuntimeError, IsReportedOnceAndTheWindowKeepsWorking) {
 
   SetNames(L"\u3042", L"ABD");  // a double-byte character: its ANSI code overflows a byte
   PressAlt('C');
-  ASSERT_TRUE(Pump([&] { return boxes.seen().size() == 1; }));
+  ASSERT_TRUE(Pump([&] { return boxes.Seen().size() == 1; }));
   PumpFor(100, &application_, &quit_);
-  ASSERT_EQ(boxes.seen().size(), 1u);
-  EXPECT_EQ(boxes.seen()[0].text, L"Run-time error '6':\n\nOverflow");
-  EXPECT_EQ(boxes.seen()[0].title, L"PAIRLY Calc");
+  ASSERT_EQ(boxes.Seen().size(), 1u);
+  EXPECT_EQ(boxes.Seen()[0].text, L"Run-time error '6':\n\nOverflow");
+  EXPECT_EQ(boxes.Seen()[0].title, L"PAIRLY Calc");
   EXPECT_EQ(Result(), L"166%");
   EXPECT_EQ(Result2(), L"1.66666666666667");
-  EXPECT_TRUE(IsWindow(form1_.window()));
+  EXPECT_TRUE(IsWindow(form1_.Window()));
   EXPECT_FALSE(quit_);
 
   SetNames(L"JOHN", L"JANE");
   EXPECT_TRUE(CalculateShows(L"125%"));
+}
+
+// A window that cannot be built says why: the call that failed and the platform's own code.
+TEST(WindowFromDescription, AMissingPictureIsNamedAsTheCause) {
+  constexpr int kMissingBitmap = 999;
+  static constexpr runtime::ControlDescription kBroken[] = {
+      {.kind = runtime::ControlKind::kImage,
+       .id = 3,
+       .left = 0,
+       .top = 0,
+       .width = 150,
+       .height = 150,
+       .picture = {runtime::PictureFormat::kBitmap, kMissingBitmap}}};
+  static constexpr runtime::WindowDescription kWindow{.name = L"BrokenForm",
+                                                      .title = L"",
+                                                      .clientWidth = 1500,
+                                                      .clientHeight = 1500,
+                                                      .backColour = 0,
+                                                      .closeBox = true,
+                                                      .controls = kBroken};
+  runtime::Application application(L"PAIRLY Calc");
+  runtime::Form form(application, kWindow);
+  try {
+    form.Load();
+    FAIL() << "the window was built without its picture";
+  } catch (const runtime::RuntimeError& error) {
+    EXPECT_EQ(error.kind(), runtime::ErrorKind::kControlCallFailed);
+    // ERROR_RESOURCE_NAME_NOT_FOUND, with the platform's wording after it.
+    const std::wstring report = runtime::DescribeFailure(error);
+    const std::wstring cause = L"loading the bitmap resource 999 (error 1814: ";
+    EXPECT_EQ(report.substr(0, cause.size()), cause) << Printable(runtime::WideToUtf16(report));
+    EXPECT_GT(report.size(), cause.size() + 1);
+    EXPECT_EQ(report.back(), L')');
+  }
+  EXPECT_FALSE(form.IsOpen());
+  PumpFor(30);  // the quit posted as the window went
 }
 
 }  // namespace

@@ -9,8 +9,9 @@
 #include <random>
 #include <string>
 
+#include "calculate/text_calculate_view.h"
 #include "form1_fixture.h"
-#include "main_window/calculate_command.h"
+#include "runtime/wide_text.h"
 #include "window_test_support.h"
 
 namespace {
@@ -49,10 +50,9 @@ std::wstring RandomLetters(std::size_t length, unsigned seed) {
 
 // The percentage the Calculate command gives for two names, worked out without the window.
 std::wstring ExpectedPercentage(const std::wstring& first, const std::wstring& second) {
-  main_window::TextCalculateView view(std::u16string(first.begin(), first.end()),
-                                      std::u16string(second.begin(), second.end()));
-  main_window::Calculate(view);
-  return std::wstring(view.result.begin(), view.result.end());
+  calculate::TextCalculateView view(runtime::WideToUtf16(first), runtime::WideToUtf16(second));
+  calculate::Calculate(view);
+  return runtime::Utf16ToWide(view.result);
 }
 
 class PastedNames : public Form1Window {
@@ -75,7 +75,7 @@ class PastedNames : public Form1Window {
     const auto start = Clock::now();
     ClickCalculate();
     if (!Pump([&] { return Result() == expected; }, timeoutMs)) return -1;
-    UpdateWindow(form1_.window());
+    UpdateWindow(form1_.Window());
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
   }
 };
@@ -127,16 +127,16 @@ TEST_F(Form1Window, CharactersOfEveryKindGiveAScore) {
     EXPECT_EQ(Result().back(), L'%');
   }
   // Only the NUL case left a box empty: one warning, nothing else.
-  ASSERT_EQ(boxes.seen().size(), 1u);
-  EXPECT_EQ(boxes.seen()[0].text, L"Enter Your Name!!!");
-  EXPECT_TRUE(IsWindow(form1_.window()));
+  ASSERT_EQ(boxes.Seen().size(), 1u);
+  EXPECT_EQ(boxes.Seen()[0].text, L"Enter Your Name!!!");
+  EXPECT_TRUE(IsWindow(form1_.Window()));
   EXPECT_FALSE(quit_);
 }
 
 TEST_F(Form1Window, AThousandCalculationsLeaveNoObjectsBehind) {
   SetNames(L"ABC", L"ABD");
   ASSERT_TRUE(CalculateShows(L"166%"));
-  UpdateWindow(form1_.window());
+  UpdateWindow(form1_.Window());
   const DWORD gdi = GdiObjects();
   const DWORD user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
   ASSERT_GT(gdi, 0u);
@@ -144,7 +144,7 @@ TEST_F(Form1Window, AThousandCalculationsLeaveNoObjectsBehind) {
   for (int i = 0; i < 1000; ++i) {
     SetNames(i % 2 ? L"ABC" : L"JOHN", seconds[i % 2]);
     SendMessageW(Control(kCommand1), BM_CLICK, 0, 0);
-    UpdateWindow(form1_.window());  // paint each new percentage
+    UpdateWindow(form1_.Window());  // paint each new percentage
   }
   ASSERT_TRUE(Pump([&] { return Result() == L"166%"; }));
   PumpFor(50, &application_, &quit_);

@@ -47,13 +47,13 @@ TEST_F(LocaleWindow, DoubleByteCharacterIsReportedAndTheWindowKeepsWorking) {
   ExpectScore(L"ABC", L"ABD", L"1.66666666666667", L"166%");
   SetNames(L"\u3055\u304F\u3089", L"\u3055\u304F\u3089\u3053");  // Sakura, Sakurako
   ClickCalculate();
-  ASSERT_TRUE(Pump([&] { return boxes.seen().size() == 1; }));
-  EXPECT_EQ(boxes.seen()[0].text, L"Run-time error '6':\n\nOverflow");
+  ASSERT_TRUE(Pump([&] { return boxes.Seen().size() == 1; }));
+  EXPECT_EQ(boxes.Seen()[0].text, L"Run-time error '6':\n\nOverflow");
   EXPECT_EQ(Result(), L"166%");
   EXPECT_EQ(Result2(), L"1.66666666666667");
   // Half-width katakana take one byte each and score normally.
   ExpectScore(L"\uFF7B\uFF78\uFF97", L"\uFF7B\uFF78\uFF97\uFF7A", L"2.14285714285714", L"214%");
-  EXPECT_EQ(boxes.seen().size(), 1u);
+  EXPECT_EQ(boxes.Seen().size(), 1u);
 }
 
 TEST_F(LocaleWindow, CyrillicNamesScoreByTheirOwnLetters) {

@@ -5,6 +5,7 @@
 #include <limits>
 #include <random>
 
+#include "runtime/checked_arithmetic.h"
 #include "runtime/number_text.h"
 #include "runtime/runtime_error.h"
 #include "test_support.h"

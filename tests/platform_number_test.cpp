@@ -11,6 +11,7 @@
 #include <unordered_set>
 
 #include "runtime/number_text.h"
+#include "runtime/wide_text.h"
 #include "test_support.h"
 
 namespace {
@@ -24,7 +25,7 @@ std::u16string PlatformText(double value) {
 }
 
 double PlatformNumber(const std::u16string& text) {
-  std::wstring wide(text.begin(), text.end());
+  std::wstring wide = runtime::Utf16ToWide(text);
   double value = -1;
   EXPECT_EQ(VarR8FromStr(wide.data(), LOCALE_USER_DEFAULT, 0, &value), S_OK) << Printable(text);
   return value;
@@ -39,21 +40,21 @@ class PlatformNumbers : public testing::Test {
     const std::u16string ours = runtime::NumberToText(value, separator_);
     ASSERT_EQ(Printable(ours), Printable(PlatformText(value))) << value;
     const double back = runtime::TextToNumber(ours, separator_);
-    const double platform_back = PlatformNumber(ours);
-    if (back != platform_back) {
-      ++last_place_differences_;
-      ASSERT_TRUE(std::nextafter(back, platform_back) == platform_back) << Printable(ours);
-      ASSERT_EQ(std::trunc(back * 100.0), std::trunc(platform_back * 100.0)) << Printable(ours);
+    const double platformBack = PlatformNumber(ours);
+    if (back != platformBack) {
+      ++lastPlaceDifferences_;
+      ASSERT_TRUE(std::nextafter(back, platformBack) == platformBack) << Printable(ours);
+      ASSERT_EQ(std::trunc(back * 100.0), std::trunc(platformBack * 100.0)) << Printable(ours);
     }
   }
 
   void TearDown() override {
     std::printf("%d values read back one unit in the last place apart from the platform's\n",
-                last_place_differences_);
+                lastPlaceDifferences_);
   }
 
   const std::u16string separator_ = runtime::SystemTextServices().DecimalSeparator();
-  int last_place_differences_ = 0;
+  int lastPlaceDifferences_ = 0;
 };
 
 TEST_F(PlatformNumbers, EveryScoreOfUpTo2000CharactersConvertsAsThePlatformDoes) {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "main_window/calculate_command.h"
+#include "calculate/text_calculate_view.h"
 #include "runtime/runtime_error.h"
 #include "scoring/module1.h"
 #include "test_support.h"
@@ -16,9 +16,9 @@ namespace {
 
 const runtime::TextServices& kSystem = runtime::SystemTextServices();
 
-bool ExpectedCodePageIs(UINT code_page) {
+bool ExpectedCodePageIs(UINT codePage) {
   const char* expected = std::getenv("PAIRLY_EXPECT_ACP");
-  return expected ? static_cast<UINT>(std::atoi(expected)) == code_page : GetACP() == code_page;
+  return expected ? static_cast<UINT>(std::atoi(expected)) == codePage : GetACP() == codePage;
 }
 
 TEST(PlatformLocale, IsTheOneThisRunAskedFor) {
@@ -34,30 +34,30 @@ TEST(PlatformLocale, IsTheOneThisRunAskedFor) {
 TEST(PlatformText, AgreesWithThePortableStandInUnderCodePage1252) {
   if (!ExpectedCodePageIs(1252)) GTEST_SKIP() << "needs code page 1252";
   const runtime::PortableTextServices portable;
-  int best_fit = 0;
+  int bestFit = 0;
   std::string examples;
   for (int unit = 0; unit <= 0xFFFF; ++unit) {
     const std::u16string character(1, static_cast<char16_t>(unit));
     const wchar_t upper = static_cast<wchar_t>(kSystem.UpperCase(character)[0]);
-    const int32_t platform_code = kSystem.AnsiCode(static_cast<char16_t>(upper));
-    const int32_t portable_code = portable.AnsiCode(portable.UpperCase(character)[0]);
+    const int32_t platformCode = kSystem.AnsiCode(static_cast<char16_t>(upper));
+    const int32_t portableCode = portable.AnsiCode(portable.UpperCase(character)[0]);
     // Can 1252 hold the platform's upper case exactly, without a best-fit substitute?
     char byte;
-    BOOL used_default = FALSE;
+    BOOL usedDefault = FALSE;
     const bool exact = WideCharToMultiByte(1252, WC_NO_BEST_FIT_CHARS, &upper, 1, &byte, 1, nullptr,
-                                           &used_default) == 1 &&
-                       !used_default;
+                                           &usedDefault) == 1 &&
+                       !usedDefault;
     if (exact) {
-      ASSERT_EQ(platform_code, portable_code) << "U+" << std::hex << unit;
-    } else if (platform_code != portable_code) {
-      if (++best_fit <= 12) {
+      ASSERT_EQ(platformCode, portableCode) << "U+" << std::hex << unit;
+    } else if (platformCode != portableCode) {
+      if (++bestFit <= 12) {
         char line[48];
-        snprintf(line, sizeof line, " U+%04X->%d", unit, platform_code);
+        snprintf(line, sizeof line, " U+%04X->%d", unit, platformCode);
         examples += line;
       }
     }
   }
-  std::printf("%d code units take a platform best-fit code instead of '?', e.g.%s\n", best_fit,
+  std::printf("%d code units take a platform best-fit code instead of '?', e.g.%s\n", bestFit,
               examples.c_str());
 }
 
@@ -66,13 +66,13 @@ TEST(PlatformText, DoubleByteCharacterOverflowsAndLeavesEverythingAsItWas) {
   EXPECT_GT(kSystem.AnsiCode(u'\u3042'), 255);   // hiragana A: two bytes
   EXPECT_EQ(kSystem.AnsiCode(u'\uFF71'), 0xB1);  // half-width katakana A: one byte
 
-  main_window::TextCalculateView view(u"ABC", u"ABD");
-  main_window::Calculate(view);
+  calculate::TextCalculateView view(u"ABC", u"ABD");
+  calculate::Calculate(view);
   EXPECT_EQ(Printable(view.result), "166%");
 
   view.person2 = u"A\u3042";
   try {
-    main_window::Calculate(view);
+    calculate::Calculate(view);
     FAIL() << "expected the overflow error";
   } catch (const runtime::RuntimeError& error) {
     EXPECT_EQ(error.kind(), runtime::ErrorKind::kOverflow);
@@ -83,7 +83,7 @@ TEST(PlatformText, DoubleByteCharacterOverflowsAndLeavesEverythingAsItWas) {
   EXPECT_EQ(Printable(view.result), "166%");
 
   view.person2 = u"\uFF71\uFF72";  // single-byte characters still score
-  main_window::Calculate(view);
+  calculate::Calculate(view);
   EXPECT_EQ(Printable(view.result), "0%");
 }
 

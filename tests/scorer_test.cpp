@@ -9,7 +9,7 @@
 namespace {
 
 struct ScorerRun {
-  int exit_code;
+  int exitCode;
   std::string output, errors;
 };
 
@@ -23,7 +23,7 @@ ScorerRun RunScorer(const std::vector<std::u16string>& arguments, const std::str
 
 TEST(Scorer, PairPrintsWarningsThenBothCaptions) {
   const ScorerRun run = RunScorer({u"", u"SITA"});
-  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.output, "warning: Enter Your Name!!!\n0\n0%\n");
 
   EXPECT_EQ(RunScorer({u"RAM", u"SITA"}).output, "0.714285714285714\n71%\n");
@@ -40,12 +40,12 @@ TEST(Scorer, LongNamesScoreToTheLastDigit) {
 
 TEST(Scorer, PairReportsRuntimeErrorsAndUsage) {
   const ScorerRun error = RunScorer({u"A", u"\u3042"});
-  EXPECT_EQ(error.exit_code, 1);
+  EXPECT_EQ(error.exitCode, 1);
   EXPECT_EQ(error.output, "");
   EXPECT_EQ(error.errors, "pairly-score: run-time error 6: Overflow\n");
 
   const ScorerRun usage = RunScorer({u"only one"});
-  EXPECT_EQ(usage.exit_code, 2);
+  EXPECT_EQ(usage.exitCode, 2);
   EXPECT_NE(usage.errors.find("usage:"), std::string::npos);
 }
 
@@ -53,7 +53,7 @@ TEST(Scorer, BatchScoresEachLineWithoutWarnings) {
   const ScorerRun run = RunScorer({u"--batch"},
                                   "ABC\tABD\n\t\nJOHN\tJANE\r\nA\t\n"
                                   "\xC3\xA9t\xC3\xA9\t\xC3\x89T\xC3\x89\n\xC3\xA9t\xC3\xA9\tETE\n");
-  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.output,
             "1.66666666666667\t166%\n1\t100%\n1.25\t125%\n0\t0%\n1\t100%\n"
             "0.833333333333333\t83%\n");
@@ -70,7 +70,7 @@ TEST(Scorer, BatchStopsAtTheFirstBadLineNamingIt) {
   };
   for (const auto& c : cases) {
     const ScorerRun run = RunScorer({u"--batch"}, c.input);
-    EXPECT_NE(run.exit_code, 0);
+    EXPECT_NE(run.exitCode, 0);
     EXPECT_EQ(run.output, "1\t100%\n");  // the lines before it are printed
     EXPECT_EQ(run.errors, c.message);
   }

@@ -113,17 +113,17 @@ TEST(NameMatchScore, ErrorHalfWayLeavesCodesEmpty) {
 // the one with the lowest start in the first text, then in the second.
 int BruteForce(const std::string& a, const std::string& b) {
   int best = 0;
-  std::size_t best_i = 0, best_j = 0;
+  std::size_t bestI = 0, bestJ = 0;
   for (std::size_t i = 0; i < a.size(); ++i) {
     for (std::size_t j = 0; j < b.size(); ++j) {
       int k = 0;
       while (i + k < a.size() && j + k < b.size() && a[i + k] == b[j + k]) ++k;
-      if (k > best) best = k, best_i = i, best_j = j;
+      if (k > best) best = k, bestI = i, bestJ = j;
     }
   }
   if (best == 0) return 0;
-  return best + BruteForce(a.substr(best_i + best), b.substr(best_j + best)) +
-         BruteForce(a.substr(0, best_i), b.substr(0, best_j));
+  return best + BruteForce(a.substr(bestI + best), b.substr(bestJ + best)) +
+         BruteForce(a.substr(0, bestI), b.substr(0, bestJ));
 }
 
 TEST(NameMatchScore, AgreesWithBruteForceOnSmallAlphabets) {

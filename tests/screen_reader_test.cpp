@@ -176,7 +176,7 @@ class ScreenReader : public running_program::RunningProgram {
     ClickAt(window_, POINT{76, 284});
   }
   bool ResultReads(const std::wstring& expected) {
-    return PumpUntil([&] { return Name(*form1_.get(), kResultChild) == expected; });
+    return PumpUntil([&] { return Name(*form1_.Get(), kResultChild) == expected; });
   }
   // The program's splash window once it is shown, else null.
   HWND Splash() const {
@@ -194,15 +194,15 @@ class ScreenReader : public running_program::RunningProgram {
 };
 
 TEST_F(ScreenReader, TreeHoldsTheControlsThenEveryLabelAndPictureInOrder) {
-  EXPECT_EQ(Name(*form1_.get()), L"PAIRLY Calc");
-  const std::vector<Child> children = Children(*form1_.get());
+  EXPECT_EQ(Name(*form1_.Get()), L"PAIRLY Calc");
+  const std::vector<Child> children = Children(*form1_.Get());
   ASSERT_EQ(children.size(), 8u);
   for (int i = 0; i < 4; ++i) EXPECT_TRUE(children[i].object) << "child control " << i;
   for (LONG id = 5; id <= 8; ++id) EXPECT_EQ(children[id - 1].id, id);
-  EXPECT_EQ(Role(*children[0].object.get()), ROLE_SYSTEM_TEXT);
-  EXPECT_EQ(Name(*children[2].object.get()), L"Calculate");
+  EXPECT_EQ(Role(*children[0].object.Get()), ROLE_SYSTEM_TEXT);
+  EXPECT_EQ(Name(*children[2].object.Get()), L"Calculate");
 
-  IAccessible& form1 = *form1_.get();
+  IAccessible& form1 = *form1_.Get();
   EXPECT_EQ(Role(form1, 5), ROLE_SYSTEM_GRAPHIC) << "Image2";
   EXPECT_EQ(Role(form1, 6), ROLE_SYSTEM_STATICTEXT) << "result2";
   EXPECT_EQ(State(form1, 6) & (STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN),
@@ -218,11 +218,11 @@ TEST_F(ScreenReader, TreeHoldsTheControlsThenEveryLabelAndPictureInOrder) {
 }
 
 TEST_F(ScreenReader, BoxesAreNamedForWhoseNameTheyTake) {
-  const std::vector<Child> children = Children(*form1_.get());
+  const std::vector<Child> children = Children(*form1_.Get());
   ASSERT_EQ(children.size(), 8u);
   ASSERT_TRUE(children[0].object && children[3].object);
-  EXPECT_EQ(Name(*children[0].object.get()), L"Your name");
-  EXPECT_EQ(Name(*children[3].object.get()), L"Her name");
+  EXPECT_EQ(Name(*children[0].object.Get()), L"Your name");
+  EXPECT_EQ(Name(*children[3].object.Get()), L"Her name");
   // Asking for the focus finds the right-hand box, where the caret starts.
   VARIANT focus;
   VariantInit(&focus);
@@ -230,18 +230,18 @@ TEST_F(ScreenReader, BoxesAreNamedForWhoseNameTheyTake) {
   const ComPtr<IAccessible> focused = ObjectOf(focus);
   VariantClear(&focus);
   ASSERT_TRUE(focused);
-  EXPECT_EQ(Name(*focused.get()), L"Her name");
+  EXPECT_EQ(Name(*focused.Get()), L"Her name");
   // And where a reader starts from the box itself, as when the focus moves there.
   for (const auto& [id, name] : {std::pair{kPerson1, L"Your name"}, {kPerson2, L"Her name"}}) {
     const ComPtr<IAccessible> box = ClientObject(GetDlgItem(window_, id));
     ASSERT_TRUE(box);
-    EXPECT_EQ(Name(*box.get()), name);
-    EXPECT_EQ(Role(*box.get()), ROLE_SYSTEM_TEXT);
+    EXPECT_EQ(Name(*box.Get()), name);
+    EXPECT_EQ(Role(*box.Get()), ROLE_SYSTEM_TEXT);
   }
 }
 
 TEST_F(ScreenReader, LocationsHitTestsAndNavigationAgreeWithTheWindow) {
-  IAccessible& form1 = *form1_.get();
+  IAccessible& form1 = *form1_.Get();
   POINT origin{0, 0};
   ClientToScreen(window_, &origin);
   // The cartoon as far as the client area shows it, and the percentage's box.
@@ -269,7 +269,7 @@ TEST_F(ScreenReader, LocationsHitTestsAndNavigationAgreeWithTheWindow) {
   const ComPtr<IAccessible> person2 = ObjectOf(box);
   VariantClear(&box);
   ASSERT_TRUE(person2);
-  EXPECT_EQ(Name(*person2.get()), L"Her name");
+  EXPECT_EQ(Name(*person2.Get()), L"Her name");
 
   // Navigation walks the children in the same order as the enumeration.
   VARIANT next;
@@ -278,7 +278,7 @@ TEST_F(ScreenReader, LocationsHitTestsAndNavigationAgreeWithTheWindow) {
   const ComPtr<IAccessible> first = ObjectOf(next);
   VariantClear(&next);
   ASSERT_TRUE(first);
-  EXPECT_EQ(Name(*first.get()), L"Your name");
+  EXPECT_EQ(Name(*first.Get()), L"Your name");
   ASSERT_EQ(form1.accNavigate(NAVDIR_NEXT, ChildId(kResultChild), &next), S_OK);
   EXPECT_EQ(next.vt, VT_I4);
   EXPECT_EQ(next.lVal, kCartoonChild);
@@ -297,8 +297,8 @@ TEST_F(ScreenReader, PointQueryFindsThePercentageAfterACalculation) {
   ASSERT_EQ(AccessibleObjectFromPoint(centre, found.Put(), &child), S_OK);
   EXPECT_EQ(child.vt, VT_I4);
   EXPECT_EQ(child.lVal, kResultChild);
-  EXPECT_EQ(Name(*found.get(), child.lVal), L"125%");
-  EXPECT_EQ(Role(*found.get(), child.lVal), ROLE_SYSTEM_STATICTEXT);
+  EXPECT_EQ(Name(*found.Get(), child.lVal), L"125%");
+  EXPECT_EQ(Role(*found.Get(), child.lVal), ROLE_SYSTEM_STATICTEXT);
 }
 
 TEST_F(ScreenReader, ANewPercentageIsAnnouncedOnce) {
@@ -317,7 +317,7 @@ TEST_F(ScreenReader, ANewPercentageIsAnnouncedOnce) {
   ASSERT_EQ(AccessibleObjectFromEvent(window_, static_cast<DWORD>(OBJID_CLIENT), kResultChild,
                                       source.Put(), &child),
             S_OK);
-  EXPECT_EQ(Name(*source.get(), child.lVal), L"125%");
+  EXPECT_EQ(Name(*source.Get(), child.lVal), L"125%");
   // The raw score passes through Result on the way: one announcement, of what is shown.
   PumpFor(200);
   EXPECT_EQ(events.Count(EVENT_OBJECT_NAMECHANGE, window_, kResultChild), 1);
@@ -354,14 +354,14 @@ TEST_F(ScreenReader, SplashLinesAreReadableAndItsObjectFailsCleanlyOnceClosed) {
   ASSERT_TRUE(SplashOpens());
   const ComPtr<IAccessible> splash = ClientObject(Splash());
   ASSERT_TRUE(splash);
-  const std::vector<Child> lines = Children(*splash.get());
+  const std::vector<Child> lines = Children(*splash.Get());
   ASSERT_EQ(lines.size(), 3u);
   // Front to back, as described: the contact line, the title, the credit.
-  EXPECT_NE(Name(*splash.get(), 1).find(L'@'), std::wstring::npos);
-  EXPECT_EQ(Name(*splash.get(), 2), L"Pairly  Calc");
-  EXPECT_FALSE(Name(*splash.get(), 3).empty());
+  EXPECT_NE(Name(*splash.Get(), 1).find(L'@'), std::wstring::npos);
+  EXPECT_EQ(Name(*splash.Get(), 2), L"Pairly  Calc");
+  EXPECT_FALSE(Name(*splash.Get(), 3).empty());
   for (LONG line = 1; line <= 3; ++line)
-    EXPECT_EQ(Role(*splash.get(), line), ROLE_SYSTEM_STATICTEXT);
+    EXPECT_EQ(Role(*splash.Get(), line), ROLE_SYSTEM_STATICTEXT);
 
   ASSERT_TRUE(PumpUntil([&] { return Splash() == nullptr; }));
   BSTR name = nullptr;
@@ -369,7 +369,7 @@ TEST_F(ScreenReader, SplashLinesAreReadableAndItsObjectFailsCleanlyOnceClosed) {
   EXPECT_EQ(name, nullptr);
   LONG count = 0;
   EXPECT_EQ(splash->get_accChildCount(&count), CO_E_OBJNOTCONNECTED);
-  EXPECT_EQ(Name(*form1_.get()), L"PAIRLY Calc") << "the program lives on";
+  EXPECT_EQ(Name(*form1_.Get()), L"PAIRLY Calc") << "the program lives on";
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "main_window/form1.h"
+#include "resource_ids.h"
 #include "runtime/resources.h"
 #include "splash_window/frm_splash.h"
 #include "window_test_support.h"
@@ -25,12 +26,12 @@ long long MsSince(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-class Splash : public testing::Test {
+class SplashWindow : public testing::Test {
  protected:
   void SetUp() override {
     form1_.Load();
     form1_.Show();
-    ASSERT_TRUE(Pump([&] { return GetForegroundWindow() == form1_.window(); }));
+    ASSERT_TRUE(Pump([&] { return GetForegroundWindow() == form1_.Window(); }));
   }
   void TearDown() override {
     application_.End();
@@ -40,15 +41,15 @@ class Splash : public testing::Test {
   bool Pump(const std::function<bool()>& condition, int timeoutMs = 3000) {
     return PumpUntil(condition, &application_, timeoutMs, &quit_);
   }
-  FrmSplash& splash() { return form1_.splash(); }
+  FrmSplash& Splash() { return form1_.Splash(); }
   // A real click on the cartoon, away from where the splash window covers Form1.
-  void ClickCartoon() { ClickAt(form1_.window(), POINT{20, 20}); }
+  void ClickCartoon() { ClickAt(form1_.Window(), POINT{20, 20}); }
   // Clicks the cartoon and waits for the splash window to be in front; the click's time.
   Clock::time_point OpenByClick() {
     const auto clicked = Clock::now();
     ClickCartoon();
     EXPECT_TRUE(
-        Pump([&] { return splash().IsOpen() && GetForegroundWindow() == splash().window(); }));
+        Pump([&] { return Splash().IsOpen() && GetForegroundWindow() == Splash().Window(); }));
     return clicked;
   }
   static BOOL CALLBACK CountSplash(HWND window, LPARAM found) {
@@ -57,7 +58,7 @@ class Splash : public testing::Test {
     if (std::wstring(name) == L"frmSplash") ++*reinterpret_cast<int*>(found);
     return TRUE;
   }
-  int SplashWindows() const {
+  int OpenSplashWindows() const {
     int count = 0;
     EnumThreadWindows(GetCurrentThreadId(), CountSplash, reinterpret_cast<LPARAM>(&count));
     return count;
@@ -68,9 +69,9 @@ class Splash : public testing::Test {
   bool quit_ = false;
 };
 
-TEST_F(Splash, OpensCentredAtItsSizeWithTheThreeLinesAndTakesTheKeyboardItself) {
+TEST_F(SplashWindow, OpensCentredAtItsSizeWithTheThreeLinesAndTakesTheKeyboardItself) {
   OpenByClick();
-  HWND window = splash().window();
+  HWND window = Splash().Window();
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(WindowText(window), L"");
   EXPECT_EQ(GetWindow(window, GW_OWNER), nullptr);
@@ -85,7 +86,7 @@ TEST_F(Splash, OpensCentredAtItsSizeWithTheThreeLinesAndTakesTheKeyboardItself) 
   EXPECT_EQ(GetWindow(window, GW_CHILD), nullptr) << "nothing in it can take the focus";
   EXPECT_EQ(GetFocus(), window);
 
-  EXPECT_EQ(splash().Caption(kLabel2), L"Pairly  Calc");
+  EXPECT_EQ(Splash().Caption(kLabel2), L"Pairly  Calc");
   struct Line {
     int id;
     int height;
@@ -93,16 +94,16 @@ TEST_F(Splash, OpensCentredAtItsSizeWithTheThreeLinesAndTakesTheKeyboardItself) 
   };
   for (const Line& line :
        {Line{kLabel1, 13, 199 - 112}, Line{kLabel2, 13, 199 - 88}, Line{kLabel3, 16, 199 - 8}}) {
-    const std::wstring text = splash().Caption(line.id);
+    const std::wstring text = Splash().Caption(line.id);
     EXPECT_FALSE(text.empty());
     LOGFONTW font{};
-    GetObjectW(splash().Font(line.id), sizeof font, &font);
+    GetObjectW(Splash().Font(line.id), sizeof font, &font);
     EXPECT_EQ(font.lfHeight, -line.height);
     EXPECT_EQ(font.lfWeight, 700);
     EXPECT_EQ(font.lfCharSet, ANSI_CHARSET);
     EXPECT_EQ(std::wstring(font.lfFaceName), L"MS Sans Serif");
     HDC dc = GetDC(window);
-    HGDIOBJ old = SelectObject(dc, splash().Font(line.id));
+    HGDIOBJ old = SelectObject(dc, Splash().Font(line.id));
     SIZE extent{};
     GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
     SelectObject(dc, old);
@@ -111,11 +112,12 @@ TEST_F(Splash, OpensCentredAtItsSizeWithTheThreeLinesAndTakesTheKeyboardItself) 
   }
 }
 
-TEST_F(Splash, ShowsThePictureUnscaledFromTheTopLeftWithWhiteLettering) {
+TEST_F(SplashWindow, ShowsThePictureUnscaledFromTheTopLeftWithWhiteLettering) {
   OpenByClick();
-  UpdateWindow(splash().window());
-  const Picture screen = CaptureClient(splash().window());
-  runtime::UniqueBitmap decoded = runtime::LoadPicture({runtime::PictureFormat::kJpeg, 201});
+  UpdateWindow(Splash().Window());
+  const Picture screen = CaptureClient(Splash().Window());
+  runtime::UniqueBitmap decoded =
+      runtime::LoadPicture({runtime::PictureFormat::kJpeg, PAIRLY_JPEG_SPLASH});
   const Picture jpeg = PictureOf(decoded.get());
   ASSERT_EQ(jpeg.width, 200);
   ASSERT_EQ(jpeg.height, 160);
@@ -136,83 +138,83 @@ TEST_F(Splash, ShowsThePictureUnscaledFromTheTopLeftWithWhiteLettering) {
   EXPECT_GT(white, 100) << "the three lines";
 }
 
-TEST_F(Splash, ClosesAboutOneSecondAfterTheClick) {
+TEST_F(SplashWindow, ClosesAboutOneSecondAfterTheClick) {
   const auto clicked = OpenByClick();
-  ASSERT_TRUE(Pump([&] { return !splash().IsOpen(); }, 3000));
+  ASSERT_TRUE(Pump([&] { return !Splash().IsOpen(); }, 3000));
   const long long elapsed = MsSince(clicked);
   EXPECT_GE(elapsed, 990);
   EXPECT_LE(elapsed, 1500);
   EXPECT_FALSE(quit_) << "Form1 is still open";
 }
 
-TEST_F(Splash, ASecondClickShowsTheSameWindowAndKeepsItsTimer) {
+TEST_F(SplashWindow, ASecondClickShowsTheSameWindowAndKeepsItsTimer) {
   const auto clicked = OpenByClick();
-  HWND first = splash().window();
+  HWND first = Splash().Window();
   PumpFor(500, &application_, &quit_);
   ClickCartoon();
   ASSERT_TRUE(Pump([&] { return GetForegroundWindow() == first; }, 1000));
-  EXPECT_EQ(splash().window(), first);
-  EXPECT_EQ(SplashWindows(), 1);
-  ASSERT_TRUE(Pump([&] { return !splash().IsOpen(); }, 3000));
+  EXPECT_EQ(Splash().Window(), first);
+  EXPECT_EQ(OpenSplashWindows(), 1);
+  ASSERT_TRUE(Pump([&] { return !Splash().IsOpen(); }, 3000));
   EXPECT_LE(MsSince(clicked), 1400) << "closed one second after the first click";
 
   const auto reopened = OpenByClick();  // and a fresh one for a full second
-  ASSERT_TRUE(Pump([&] { return !splash().IsOpen(); }, 3000));
+  ASSERT_TRUE(Pump([&] { return !Splash().IsOpen(); }, 3000));
   EXPECT_GE(MsSince(reopened), 990);
 }
 
-TEST_F(Splash, AKeyThatTypesACharacterClosesItAtOnce) {
+TEST_F(SplashWindow, AKeyThatTypesACharacterClosesItAtOnce) {
   for (WORD key : {WORD{'A'}, WORD{'7'}, WORD{VK_OEM_PERIOD}, WORD{VK_SPACE}, WORD{VK_RETURN},
                    WORD{VK_ESCAPE}, WORD{VK_BACK}}) {
     OpenByClick();
     const auto pressed = Clock::now();
     PressKey(key);
-    ASSERT_TRUE(Pump([&] { return !splash().IsOpen(); }, 3000)) << key;
+    ASSERT_TRUE(Pump([&] { return !Splash().IsOpen(); }, 3000)) << key;
     EXPECT_LT(MsSince(pressed), 600) << "key " << key << " closed it, not the timer";
     EXPECT_TRUE(form1_.IsOpen());
   }
 }
 
-TEST_F(Splash, KeysThatTypeNothingAndClicksOnItLeaveItOpen) {
+TEST_F(SplashWindow, KeysThatTypeNothingAndClicksOnItLeaveItOpen) {
   OpenByClick();
   const auto opened = Clock::now();
   for (WORD key : {WORD{VK_RIGHT}, WORD{VK_F5}, WORD{VK_SHIFT}, WORD{VK_CONTROL}}) PressKey(key);
-  ClickAt(splash().window(), POINT{100, 40});
-  ClickAt(splash().window(), POINT{120, 100});  // on the title line
+  ClickAt(Splash().Window(), POINT{100, 40});
+  ClickAt(Splash().Window(), POINT{120, 100});  // on the title line
   PumpFor(400, &application_, &quit_);
-  EXPECT_TRUE(splash().IsOpen());
+  EXPECT_TRUE(Splash().IsOpen());
   ASSERT_LT(MsSince(opened), 900) << "checked before the timer";
 }
 
-TEST_F(Splash, ExitWithItOpenEndsTheProgramWithBothWindowsGone) {
+TEST_F(SplashWindow, ExitWithItOpenEndsTheProgramWithBothWindowsGone) {
   OpenByClick();
-  HWND splashWindow = splash().window();
-  HWND form1Window = form1_.window();
+  HWND splashWindow = Splash().Window();
+  HWND form1Window = form1_.Window();
   ClickAt(form1Window, POINT{236, 284});  // E&xit
   ASSERT_TRUE(Pump([&] { return !IsWindow(splashWindow) && !IsWindow(form1Window); }, 900));
   EXPECT_TRUE(Pump([&] { return quit_; }, 500));
 }
 
-TEST_F(Splash, ClosingForm1LeavesItOpenUntilItsTickThenTheProgramEnds) {
+TEST_F(SplashWindow, ClosingForm1LeavesItOpenUntilItsTickThenTheProgramEnds) {
   OpenByClick();
-  PostMessageW(form1_.window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  PostMessageW(form1_.Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
   ASSERT_TRUE(Pump([&] { return !form1_.IsOpen(); }, 500));
-  EXPECT_TRUE(splash().IsOpen());
+  EXPECT_TRUE(Splash().IsOpen());
   EXPECT_FALSE(quit_);
-  ASSERT_TRUE(Pump([&] { return !splash().IsOpen(); }, 3000));
+  ASSERT_TRUE(Pump([&] { return !Splash().IsOpen(); }, 3000));
   EXPECT_TRUE(Pump([&] { return quit_; }, 500));
 }
 
-TEST_F(Splash, OpeningAndClosing200TimesLeavesNoObjectsBehind) {
+TEST_F(SplashWindow, OpeningAndClosing200TimesLeavesNoObjectsBehind) {
   auto openAndClose = [&] {
-    splash().Open();
-    SendMessageW(splash().window(), WM_CHAR, 'x', 0);
-    return !splash().IsOpen();
+    Splash().Open();
+    SendMessageW(Splash().Window(), WM_CHAR, 'x', 0);
+    return !Splash().IsOpen();
   };
-  splash().Open();
-  HFONT font = splash().Font(kLabel1);
+  Splash().Open();
+  HFONT font = Splash().Font(kLabel1);
   ASSERT_EQ(GetObjectType(font), static_cast<DWORD>(OBJ_FONT));
-  SendMessageW(splash().window(), WM_CHAR, 'x', 0);
+  SendMessageW(Splash().Window(), WM_CHAR, 'x', 0);
   EXPECT_EQ(GetObjectType(font), 0u) << "closing released the window's fonts";
   PumpFor(50, &application_, &quit_);
   const DWORD gdi = GdiObjects();
@@ -222,7 +224,7 @@ TEST_F(Splash, OpeningAndClosing200TimesLeavesNoObjectsBehind) {
   PumpFor(50, &application_, &quit_);
   EXPECT_EQ(GdiObjects(), gdi);
   EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), user);  // 0 = 0 under Wine
-  EXPECT_EQ(SplashWindows(), 0);
+  EXPECT_EQ(OpenSplashWindows(), 0);
 }
 
 }  // namespace

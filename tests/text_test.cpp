@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "runtime/byte_array.h"
-#include "runtime/checked_int.h"
+#include "runtime/checked_arithmetic.h"
 #include "runtime/text.h"
 #include "runtime/text_services.h"
 
@@ -48,7 +48,6 @@ TEST(CheckedArithmetic, OverflowAndBounds) {
   constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
   EXPECT_EQ(runtime::CheckedAdd(kMax - 1, 1), kMax);
   EXPECT_THROW(runtime::CheckedAdd(kMax, 1), runtime::RuntimeError);
-  EXPECT_THROW(runtime::CheckedSub(std::numeric_limits<int32_t>::min(), 1), runtime::RuntimeError);
   EXPECT_THROW(runtime::CheckedByte(256), runtime::RuntimeError);
   EXPECT_THROW(runtime::CheckedByte(-1), runtime::RuntimeError);
   EXPECT_EQ(runtime::CheckedByte(255), 255);

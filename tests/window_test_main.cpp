@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../resources/resource_ids.h"
+#include "resource_ids.h"
 #include "runtime/resources.h"
 #include "runtime/unique_handle.h"
 

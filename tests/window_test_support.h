@@ -134,7 +134,7 @@ class MessageBoxAnswerer {
     KillTimer(nullptr, timer_);
     Current() = nullptr;
   }
-  const std::vector<SeenMessageBox>& seen() const { return seen_; }
+  const std::vector<SeenMessageBox>& Seen() const { return seen_; }
 
  private:
   static MessageBoxAnswerer*& Current() {

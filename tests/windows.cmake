@@ -30,10 +30,3 @@ target_compile_definitions(app_tests PRIVATE PAIRLY_CALC_EXE="$<TARGET_FILE:pair
 add_dependencies(app_tests pairly-calc)
 add_test(NAME app_tests COMMAND app_tests)
 list(APPEND wine_tests app_tests)
-
-
-# Drives the running program for tools/screenshot.sh.
-add_executable(pairly_drive pairly_drive.cpp)
-target_link_libraries(pairly_drive PRIVATE pairly_windows)
-target_compile_options(pairly_drive PRIVATE ${PAIRLY_WARNINGS})
-target_link_options(pairly_drive PRIVATE -municode)

@@ -485,6 +485,17 @@ def head_arc(cx, cy, r, a0, a1, n=24, wobble=None):
     return out
 
 
+def draw_arms(c, cx, shoulder_y, elbow, hand, width, hand_r):
+    """Both arms, mirrored about cx: from the shoulders 20 px either side through the
+    elbows and hands, given as (distance from cx, y), each ending in a round hand."""
+    for side in (-1, 1):
+        sh = (cx + side * 20, shoulder_y)
+        el = (cx + side * elbow[0], elbow[1])
+        at = (cx + side * hand[0], hand[1])
+        c.limb([sh, el, at], SKIN, INK, width, LINE / 2 + 0.2)
+        c.circle(at[0], at[1] + 1, hand_r, SKIN, INK, LINE)
+
+
 def draw_boy(c):
     cx, hy, r = 56, 104, 29
     shirt, shirt_dark = (224, 32, 40), (170, 16, 28)
@@ -503,12 +514,7 @@ def draw_boy(c):
         c.ellipse((sx - 5 + dir_ * 3, 215.5, sx + 1 + dir_ * 3, 217.5), (140, 90, 60))
 
     # arms (behind the shirt), hands
-    for side in (-1, 1):
-        sh = (cx + side * 20, 142)
-        el = (cx + side * 30, 160)
-        hand = (cx + side * 31, 176)
-        c.limb([sh, el, hand], SKIN, INK, 8.5, LINE / 2 + 0.2)
-        c.circle(hand[0], hand[1] + 1, 5.6, SKIN, INK, LINE)
+    draw_arms(c, cx, 142, (30, 160), (31, 176), 8.5, 5.6)
 
     # shorts
     shorts = [(cx - 23, 168), (cx + 23, 168), (cx + 25, 192), (cx + 3, 192),
@@ -596,12 +602,7 @@ def draw_girl(c):
     c.line(quad_bezier((cx + 8, 163), (cx + 14, 178), (cx + 12, 194)), dress_dark, 1.2)
     c.line(quad_bezier((cx - 8, 163), (cx - 14, 178), (cx - 12, 194)), dress_dark, 1.2)
     # arms and hands, in front of the skirt
-    for side in (-1, 1):
-        sh = (cx + side * 20, 140)
-        el = (cx + side * 31, 156)
-        hand = (cx + side * 37, 170)
-        c.limb([sh, el, hand], SKIN, INK, 7.5, LINE / 2 + 0.2)
-        c.circle(hand[0], hand[1] + 1, 5.0, SKIN, INK, LINE)
+    draw_arms(c, cx, 140, (31, 156), (37, 170), 7.5, 5.0)
     # puffed sleeves
     for side in (-1, 1):
         c.ellipse((cx + side * 22 - 8, 131, cx + side * 22 + 8, 147), dress, INK, LINE)

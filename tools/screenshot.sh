@@ -29,11 +29,11 @@ shoot() {  # shoot OUT "x y w h"
 }
 cmake/wine-run.sh build/win64/pairly-calc.exe &
 app=$!
-rect=$(cmake/wine-run.sh build/win64/tests/pairly_drive.exe calculate JOHN JANE | tr -d '\r')
+rect=$(cmake/wine-run.sh build/win64/tools/screenshot/pairly_drive.exe calculate JOHN JANE | tr -d '\r')
 shoot docs/screenshot.png "$rect"
-rect=$(cmake/wine-run.sh build/win64/tests/pairly_drive.exe splash | tr -d '\r')
+rect=$(cmake/wine-run.sh build/win64/tools/screenshot/pairly_drive.exe splash | tr -d '\r')
 shoot docs/splash.png "$rect"
-cmake/wine-run.sh build/win64/tests/pairly_drive.exe exit >/dev/null
+cmake/wine-run.sh build/win64/tools/screenshot/pairly_drive.exe exit >/dev/null
 wait "$app" 2>/dev/null || true
 app=
 echo "wrote docs/screenshot.png docs/splash.png"

@@ -2,7 +2,9 @@
 
 #include <array>
 
-#include "../../resources/resource_ids.h"
+#include "resource_ids.h"
+#include "runtime/wide_text.h"
+#include "runtime/window_description.h"
 
 namespace main_window {
 namespace {
@@ -14,6 +16,8 @@ using runtime::FontDescription;
 using runtime::LiveRegion;
 using runtime::PictureFormat;
 using runtime::TextAlignment;
+using runtime::Utf16ToWide;
+using runtime::WideToUtf16;
 
 constexpr uint32_t kDarkGrey = 0x00404040;
 constexpr uint32_t kNavy = 0x00800000;
@@ -27,30 +31,30 @@ constexpr FontDescription kResultFont{L"Tubular", 2775, 400, L"Dosis", 700};
 // Front to back; text boxes and buttons lie above the labels and pictures whatever their place.
 // clang-format off
 constexpr std::array<ControlDescription, 8> kControls{{
-    {.kind = ControlKind::kTextBox, .name = L"person1", .id = kPerson1,
+    {.kind = ControlKind::kTextBox, .id = kPerson1,
      .left = 120, .top = 3480, .width = 2175, .height = 420,
      .textColour = kDarkGrey, .font = kPerson1Font, .tabIndex = 5,
      .accessibleName = L"Your name"},
-    {.kind = ControlKind::kCommandButton, .name = L"Command2", .id = kCommand2,
+    {.kind = ControlKind::kCommandButton, .id = kCommand2,
      .left = 2880, .top = 4080, .width = 1335, .height = 375, .caption = L"E&xit", .tabIndex = 2},
-    {.kind = ControlKind::kCommandButton, .name = L"Command1", .id = kCommand1,
+    {.kind = ControlKind::kCommandButton, .id = kCommand1,
      .left = 480, .top = 4080, .width = 1335, .height = 375, .caption = L"&Calculate",
      .tabIndex = 1},
-    {.kind = ControlKind::kTextBox, .name = L"Person2", .id = kPerson2,
+    {.kind = ControlKind::kTextBox, .id = kPerson2,
      .left = 2520, .top = 3480, .width = 2115, .height = 420,
      .textColour = kDarkGrey, .font = kPerson2Font, .tabIndex = 0,
      .accessibleName = L"Her name"},
-    {.kind = ControlKind::kImage, .name = L"Image2", .id = kImage2,
+    {.kind = ControlKind::kImage, .id = kImage2,
      .left = 0, .top = 3600, .width = 4800, .height = 3600,
      .picture = {PictureFormat::kBitmap, PAIRLY_BITMAP_FILL}},
     // Outside the client area on purpose: it carries the score text out of sight.
-    {.kind = ControlKind::kLabel, .name = L"result2", .id = kResult2,
+    {.kind = ControlKind::kLabel, .id = kResult2,
      .left = 5040, .top = 3240, .width = 2895, .height = 495, .tabIndex = 4},
-    {.kind = ControlKind::kLabel, .name = L"Result", .id = kResult,
+    {.kind = ControlKind::kLabel, .id = kResult,
      .left = 1800, .top = 2280, .width = 1150, .height = 615,
      .textColour = kNavy, .font = kResultFont, .tabIndex = 3,
      .alignment = TextAlignment::kCenter, .liveRegion = LiveRegion::kPolite},
-    {.kind = ControlKind::kImage, .name = L"Image1", .id = kImage1,
+    {.kind = ControlKind::kImage, .id = kImage1,
      .left = 0, .top = 0, .width = 4800, .height = 3600,
      .picture = {PictureFormat::kBitmap, PAIRLY_BITMAP_CARTOON},
      .accessibleName = L"About PAIRLY Calc", .accessibleRole = AccessibleRole::kPushButton,
@@ -59,16 +63,7 @@ constexpr std::array<ControlDescription, 8> kControls{{
 // clang-format on
 static_assert(runtime::ControlIdsAreUsable(kControls));
 
-std::u16string ToU16(const std::wstring& text) {
-  return std::u16string(text.begin(), text.end());
-}
-std::wstring ToWide(std::u16string_view text) {
-  return std::wstring(text.begin(), text.end());
-}
-
-}  // namespace
-
-const runtime::WindowDescription kForm1{
+constexpr runtime::WindowDescription kForm1{
     .name = L"Form1",
     .title = L"PAIRLY Calc",
     .clientWidth = 4770,
@@ -79,6 +74,13 @@ const runtime::WindowDescription kForm1{
     .controls = kControls,
 };
 
+// The control that shows each label the Calculate command writes.
+int LabelId(calculate::Label label) {
+  return label == calculate::Label::kResult ? kResult : kResult2;
+}
+
+}  // namespace
+
 Form1::Form1(runtime::Application& application, const runtime::TextServices& text)
     : Form(application, kForm1), text_(text), splash_(application) {}
 
@@ -86,11 +88,11 @@ void Form1::OnClick(int id) {
   switch (id) {
     case kCommand1: {
       View view(*this);
-      Calculate(view, text_);
+      calculate::Calculate(view, text_);
       break;
     }
     case kCommand2:
-      application().End();
+      App().End();
       break;
     case kImage1:
       splash_.Open();
@@ -101,25 +103,19 @@ void Form1::OnClick(int id) {
 }
 
 std::u16string Form1::View::Person1Text() {
-  return ToU16(form_.Text(kPerson1));
+  return WideToUtf16(form_.Text(kPerson1));
 }
 std::u16string Form1::View::Person2Text() {
-  return ToU16(form_.Text(kPerson2));
+  return WideToUtf16(form_.Text(kPerson2));
 }
-std::u16string Form1::View::ResultCaption() {
-  return ToU16(form_.Caption(kResult));
+std::u16string Form1::View::Caption(calculate::Label label) {
+  return WideToUtf16(form_.Caption(LabelId(label)));
 }
-void Form1::View::SetResultCaption(std::u16string_view caption) {
-  form_.SetCaption(kResult, ToWide(caption));
-}
-std::u16string Form1::View::Result2Caption() {
-  return ToU16(form_.Caption(kResult2));
-}
-void Form1::View::SetResult2Caption(std::u16string_view caption) {
-  form_.SetCaption(kResult2, ToWide(caption));
+void Form1::View::SetCaption(calculate::Label label, std::u16string_view caption) {
+  form_.SetCaption(LabelId(label), Utf16ToWide(caption));
 }
 void Form1::View::ShowMessage(std::u16string_view prompt) {
-  form_.application().ShowMessage(ToWide(prompt));
+  form_.App().ShowMessage(Utf16ToWide(prompt));
 }
 
 }  // namespace main_window

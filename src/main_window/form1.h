@@ -2,13 +2,11 @@
 // cartoon, and the cartoon that opens the splash window.
 #pragma once
 
-#include <span>
 #include <string>
 
-#include "main_window/calculate_command.h"
+#include "calculate/calculate.h"
 #include "runtime/form.h"
 #include "runtime/text_services.h"
-#include "runtime/window_description.h"
 #include "splash_window/frm_splash.h"
 
 namespace main_window {
@@ -25,30 +23,26 @@ enum Form1Control : int {
   kImage1 = 108,
 };
 
-extern const runtime::WindowDescription kForm1;
-
 class Form1 : public runtime::Form {
  public:
   explicit Form1(runtime::Application& application,
                  const runtime::TextServices& text = runtime::SystemTextServices());
 
   // The one splash window, open or not; it may outlive this window.
-  splash_window::FrmSplash& splash() { return splash_; }
+  splash_window::FrmSplash& Splash() { return splash_; }
 
  protected:
   void OnClick(int id) override;
 
  private:
   // Calculate's view of this window.
-  class View : public CalculateView {
+  class View : public calculate::CalculateView {
    public:
     explicit View(Form1& form) : form_(form) {}
     std::u16string Person1Text() override;
     std::u16string Person2Text() override;
-    std::u16string ResultCaption() override;
-    void SetResultCaption(std::u16string_view caption) override;
-    std::u16string Result2Caption() override;
-    void SetResult2Caption(std::u16string_view caption) override;
+    std::u16string Caption(calculate::Label label) override;
+    void SetCaption(calculate::Label label, std::u16string_view caption) override;
     void ShowMessage(std::u16string_view prompt) override;
 
    private:

@@ -12,28 +12,35 @@
 #include <io.h>
 #include <libloaderapi.h>
 
+#include "runtime/wide_text.h"
+#endif
+
+namespace {
+
+// The program on the arguments after its name, each decoded from the platform's form.
+template <typename Char, typename Decode>
+int Run(int argc, Char** argv, Decode decode) {
+  std::vector<std::u16string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.push_back(decode(argv[i]));
+  std::ios::sync_with_stdio(false);
+  return pairly_score::Main(arguments, std::cin, std::cout, std::cerr,
+                            runtime::SystemTextServices());
+}
+
+}  // namespace
+
+#ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
   // DLLs only from the system directory, never the current one.
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // Bytes in and out exactly as given: UTF-8, "\n" line ends.
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
-  std::vector<std::u16string> arguments;
-  for (int i = 1; i < argc; ++i) {
-    const std::wstring argument(argv[i]);
-    arguments.emplace_back(argument.begin(), argument.end());
-  }
-  std::ios::sync_with_stdio(false);
-  return pairly_score::Main(arguments, std::cin, std::cout, std::cerr,
-                            runtime::SystemTextServices());
+  return Run(argc, argv, runtime::WideToUtf16);
 }
 #else
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");  // the user's decimal separator
-  std::vector<std::u16string> arguments;
-  for (int i = 1; i < argc; ++i) arguments.push_back(runtime::Utf8ToUtf16(argv[i]));
-  std::ios::sync_with_stdio(false);
-  return pairly_score::Main(arguments, std::cin, std::cout, std::cerr,
-                            runtime::SystemTextServices());
+  return Run(argc, argv, runtime::Utf8ToUtf16);
 }
 #endif

@@ -3,7 +3,8 @@
 #include <istream>
 #include <ostream>
 
-#include "main_window/calculate_command.h"
+#include "calculate/calculate.h"
+#include "calculate/text_calculate_view.h"
 #include "runtime/runtime_error.h"
 #include "runtime/text.h"
 
@@ -25,10 +26,10 @@ std::string ErrorText(const runtime::RuntimeError& error) {
 
 std::vector<std::string> ScorePair(const std::u16string& name1, const std::u16string& name2,
                                    const runtime::TextServices& text) {
-  main_window::TextCalculateView view(name1, name2);
-  main_window::Calculate(view, text);
+  calculate::TextCalculateView view(name1, name2);
+  calculate::Calculate(view, text);
   std::vector<std::string> lines;
-  for (const std::u16string& message : view.messages) {
+  for (const std::u16string& message : view.Messages()) {
     lines.push_back("warning: " + Utf16ToUtf8(message));
   }
   lines.push_back(Utf16ToUtf8(view.result2));
@@ -39,11 +40,11 @@ std::vector<std::string> ScorePair(const std::u16string& name1, const std::u16st
 int ScoreBatch(std::istream& input, std::ostream& output, std::ostream& errors,
                const runtime::TextServices& text) {
   std::string line;
-  for (long line_number = 1; std::getline(input, line); ++line_number) {
+  for (long lineNumber = 1; std::getline(input, line); ++lineNumber) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const auto fail = [&](const std::string& why) {
       output.flush();
-      errors << "pairly-score: line " << line_number << ": " << why << '\n';
+      errors << "pairly-score: line " << lineNumber << ": " << why << '\n';
       return 1;
     };
     const std::size_t tab = line.find('\t');
@@ -51,9 +52,9 @@ int ScoreBatch(std::istream& input, std::ostream& output, std::ostream& errors,
     auto decoded1 = runtime::DecodeUtf8(std::string_view(line).substr(0, tab));
     auto decoded2 = runtime::DecodeUtf8(std::string_view(line).substr(tab + 1));
     if (!decoded1 || !decoded2) return fail("not valid UTF-8");
-    main_window::TextCalculateView view(std::move(*decoded1), std::move(*decoded2));
+    calculate::TextCalculateView view(std::move(*decoded1), std::move(*decoded2));
     try {
-      main_window::Calculate(view, text);
+      calculate::Calculate(view, text);
     } catch (const runtime::RuntimeError& error) {
       return fail(ErrorText(error));
     }

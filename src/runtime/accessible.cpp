@@ -189,7 +189,7 @@ class FormAccessible final : public AccessibleObject {
       HWND control = ControlWindow(*index);
       if (!control) return S_FALSE;  // a simple element: no object of its own
       const ComPtr<IAccessible> found = ControlObject(control);
-      return found ? AnswerObject(*found.get(), object) : E_FAIL;
+      return found ? AnswerObject(*found.Get(), object) : E_FAIL;
     });
   }
 
@@ -455,7 +455,7 @@ class FormAccessible final : public AccessibleObject {
       const ComPtr<IAccessible> object = ControlObject(control);
       if (!object) return E_FAIL;
       IDispatch* dispatch = nullptr;
-      const HRESULT result = AnswerObject(*object.get(), &dispatch);
+      const HRESULT result = AnswerObject(*object.Get(), &dispatch);
       if (FAILED(result)) return result;
       out->vt = VT_DISPATCH;
       out->pdispVal = dispatch;
@@ -470,12 +470,12 @@ class FormAccessible final : public AccessibleObject {
   HRESULT Route(const VARIANT& child, OnObject onObject, OnElement onElement) const {
     return Guarded([&]() -> HRESULT {
       if (!form_) return CO_E_OBJNOTCONNECTED;
-      if (IsSelf(child)) return onObject(*standard_.get(), SelfId());
+      if (IsSelf(child)) return onObject(*standard_.Get(), SelfId());
       const std::optional<std::size_t> index = IndexOf(child);
       if (!index) return E_INVALIDARG;
       if (HWND control = ControlWindow(*index)) {
         const ComPtr<IAccessible> object = ControlObject(control);
-        return object ? onObject(*object.get(), SelfId()) : E_FAIL;
+        return object ? onObject(*object.Get(), SelfId()) : E_FAIL;
       }
       return onElement(*index);
     });
@@ -588,7 +588,7 @@ class NamedControlAccessible final : public AccessibleObject {
   HRESULT Forward(Out* out, Call call) const {
     if (!out) return E_POINTER;
     Clear(out);
-    return Connected() ? call(*standard_.get()) : CO_E_OBJNOTCONNECTED;
+    return Connected() ? call(*standard_.Get()) : CO_E_OBJNOTCONNECTED;
   }
 
   HWND control_;
@@ -606,7 +606,7 @@ LRESULT CALLBACK NamedControlProcedure(HWND control, UINT message, WPARAM wParam
                                               standard.PutVoid()))) {
         const ComPtr<NamedControlAccessible> named = MakeComObject<NamedControlAccessible>(
             control, description.accessibleName, std::move(standard));
-        return LresultFromObject(IID_IAccessible, wParam, static_cast<IAccessible*>(named.get()));
+        return LresultFromObject(IID_IAccessible, wParam, static_cast<IAccessible*>(named.Get()));
       }
     } catch (const std::exception&) {
       // No name then: the platform answers as it would have.
@@ -639,7 +639,7 @@ LRESULT ClientAccessibility::Answer(Form& form, WPARAM wParam) {
       return 0;
     }
   }
-  return LresultFromObject(IID_IAccessible, wParam, static_cast<IAccessible*>(object_.get()));
+  return LresultFromObject(IID_IAccessible, wParam, static_cast<IAccessible*>(object_.Get()));
 }
 
 void ClientAccessibility::Disconnect() {

@@ -30,8 +30,8 @@ class ByteArray {
 
   bool empty() const { return bytes_.empty(); }
   std::size_t capacity() const { return bytes_.capacity(); }
-  int32_t upper_bound() const { return static_cast<int32_t>(bytes_.size()); }
-  std::span<const uint8_t> bytes() const { return bytes_; }
+  int32_t UpperBound() const { return static_cast<int32_t>(bytes_.size()); }
+  std::span<const uint8_t> Bytes() const { return bytes_; }
 
  private:
   std::vector<uint8_t> bytes_;

@@ -4,8 +4,11 @@
 #include <exception>
 #include <string>
 
+#include "runtime/platform_error.h"
 #include "runtime/resources.h"
 #include "runtime/runtime_error.h"
+#include "runtime/text.h"
+#include "runtime/wide_text.h"
 
 namespace runtime {
 namespace {
@@ -29,11 +32,9 @@ constexpr DWORD kFrameExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
 void ReportError(const Application& application, const std::exception& error) {
   if (const auto* runtimeError = dynamic_cast<const RuntimeError*>(&error)) {
-    const std::u16string report = ErrorReport(runtimeError->kind());
-    application.ShowMessage(std::wstring(report.begin(), report.end()));
+    application.ShowMessage(Utf16ToWide(ErrorReport(runtimeError->kind())));
   } else {
-    const std::string what = error.what();
-    application.ShowMessage(L"Run-time error:\n\n" + std::wstring(what.begin(), what.end()));
+    application.ShowMessage(L"Run-time error:\n\n" + Utf16ToWide(Utf8ToUtf16(error.what())));
   }
 }
 
@@ -224,8 +225,8 @@ void Form::Create() {
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.lpszClassName = className.c_str();
     if (!RegisterClassExW(&windowClass)) {
-      creationError_ = GetLastError();
-      Raise(ErrorKind::kControlCallFailed);
+      const DWORD code = GetLastError();
+      RaiseFailedCall("registering the window class " + Utf16ToUtf8(WideToUtf16(className)), code);
     }
   }
 
@@ -239,8 +240,11 @@ void Form::Create() {
                                  frame.right - frame.left, frame.bottom - frame.top, nullptr,
                                  nullptr, instance, this);
   if (!created) {
-    creationError_ = GetLastError();
-    Raise(ErrorKind::kControlCallFailed);
+    const DWORD code = GetLastError();
+    // A failure while building the controls is the cause; the platform only knows the window
+    // was not created.
+    if (createFailure_) std::rethrow_exception(std::exchange(createFailure_, nullptr));
+    RaiseFailedCall("creating the window " + Utf16ToUtf8(WideToUtf16(className)), code);
   }
 
   // Correct for frames the adjustment got wrong, then centre on the primary work area.
@@ -309,7 +313,12 @@ void Form::CreateControls() {
         isTextBox ? WS_EX_CLIENTEDGE : 0, isTextBox ? L"EDIT" : L"BUTTON", caption.c_str(), style,
         box.left, box.top, box.right - box.left, box.bottom - box.top, window_,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
-    if (!child) Raise(ErrorKind::kControlCallFailed);
+    if (!child) {
+      const DWORD code = GetLastError();
+      RaiseFailedCall((isTextBox ? "creating the text box " : "creating the button ") +
+                          std::to_string(control.id),
+                      code);
+    }
     SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[index].get()), FALSE);
     // Text boxes have no length limit (an edit control otherwise stops at 30,000).
     if (isTextBox) SendMessageW(child, EM_SETLIMITTEXT, 0, 0);
@@ -320,7 +329,8 @@ void Form::CreateControls() {
 
   for (const TimerDescription& timer : description_.timers) {
     if (!SetTimer(window_, static_cast<UINT_PTR>(timer.id), timer.intervalMs, nullptr)) {
-      Raise(ErrorKind::kControlCallFailed);
+      const DWORD code = GetLastError();
+      RaiseFailedCall("starting the timer " + std::to_string(timer.id), code);
     }
   }
 }
@@ -402,7 +412,7 @@ template <typename Handler>
 void Form::RunHandler(Handler handler) {
   // Nothing may escape into the platform's frames: a runtime error is reported, the event
   // is abandoned and the program carries on.
-  if (application_.ending()) return;
+  if (application_.IsEnding()) return;
   ++handlersRunning_;
   try {
     handler();
@@ -440,8 +450,10 @@ LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       try {
         CreateControls();
         liveRegions_ = std::make_unique<LiveRegionAnnotations>(window_, description_.controls);
-      } catch (const std::exception&) {
-        return -1;  // the window is destroyed and Load reports the failure
+      } catch (...) {
+        // The window is destroyed and Load raises this error, which names the cause.
+        createFailure_ = std::current_exception();
+        return -1;
       }
       answersScreenReaders_ = true;
       return 0;
@@ -474,7 +486,7 @@ LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 1;  // WM_PAINT covers every pixel
     case WM_PAINT: {
       PaintDC paint(window_);
-      Paint(paint.dc(), paint.area());
+      Paint(paint.Dc(), paint.Area());
       return 0;
     }
     case WM_PRINTCLIENT: {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,8 +27,6 @@ class Application {
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
 
-  std::wstring_view title() const { return title_; }
-
   // Runs the message loop until the last window is gone or End is called.
   int Run();
   // Gives the dialog keyboard (Tab, access keys) to the window the message is for; true when
@@ -36,7 +35,7 @@ class Application {
 
   // Closes every window at once; from then on no event handler runs.
   void End();
-  bool ending() const { return ending_; }
+  bool IsEnding() const { return ending_; }
 
   // A modal message box over the active window: OK only, no icon, the application's title.
   void ShowMessage(std::wstring_view prompt) const;
@@ -59,20 +58,18 @@ class Form {
   virtual ~Form();
 
   // Creates the window (hidden) unless it is open; true when it was created now. A failure
-  // raises the control-call error; creationError() then gives the platform's error code.
+  // raises the control-call error naming the call that failed and the platform's error code.
   bool Load();
-  DWORD creationError() const { return creationError_; }
   // Shows the window modeless, activated and in front.
   void Show();
   // Closes the window and releases its controls, fonts, pictures and timers.
   void Unload();
 
   bool IsOpen() const { return window_ != nullptr; }
-  HWND window() const { return window_; }
+  HWND Window() const { return window_; }
   HWND Control(int id) const;
   // The font a control or label is drawn with, while the window is open.
   HFONT Font(int id) const;
-  const WindowDescription& description() const { return description_; }
 
   // A text box's text; a failing control call raises the runtime error.
   std::wstring Text(int id) const;
@@ -81,7 +78,7 @@ class Form {
   void SetCaption(int id, std::wstring_view caption);
 
  protected:
-  Application& application() const { return application_; }
+  Application& App() const { return application_; }
   // Events; the defaults run no code.
   virtual void OnClick(int /*id*/) {}
   virtual void OnTimer(int /*id*/) {}
@@ -124,7 +121,7 @@ class Form {
   UniqueIcon smallIcon_;
   HWND focus_ = nullptr;  // the control that had the focus when the window was deactivated
   int pressed_ = 0;       // the picture or label under a held mouse button
-  DWORD creationError_ = 0;
+  std::exception_ptr createFailure_;  // what stopped the controls being built, until Load raises it
   // Screen readers: the client area's object, from creation until the window goes.
   ClientAccessibility accessibility_;
   bool answersScreenReaders_ = false;

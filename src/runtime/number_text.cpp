@@ -26,16 +26,16 @@ bool IsDigit(char16_t c) {
 // For a number from_chars found out of range: whether it is too large rather than too small,
 // from the decimal exponent of its first significant digit. The exponent part's sign alone
 // does not tell: "1000e-1" with 400 zeros is too large, "0.0001e5" with 400 zeros too small.
-bool TooLarge(std::string_view c_form) {
-  const std::size_t e = c_form.find('e');
-  const std::string_view mantissa = c_form.substr(0, e);
+bool TooLarge(std::string_view cForm) {
+  const std::size_t e = cForm.find('e');
+  const std::string_view mantissa = cForm.substr(0, e);
   const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
   const std::size_t first = mantissa.find_first_of("123456789");
   if (first == std::string_view::npos) return false;  // zero
   int64_t exponent = first < point ? static_cast<int64_t>(point - first) - 1
                                    : -static_cast<int64_t>(first - point);
   if (e != std::string_view::npos) {
-    std::string_view digits = c_form.substr(e + 1);
+    std::string_view digits = cForm.substr(e + 1);
     const bool negative = digits.front() == '-';
     if (digits.front() == '+' || digits.front() == '-') digits.remove_prefix(1);
     // Far beyond any double and any mantissa length; saturating keeps it from overflowing.
@@ -49,7 +49,7 @@ bool TooLarge(std::string_view c_form) {
 
 }  // namespace
 
-std::u16string NumberToText(double value, std::u16string_view decimal_separator) {
+std::u16string NumberToText(double value, std::u16string_view decimalSeparator) {
   if (!std::isfinite(value)) Raise(ErrorKind::kFloatingPoint);
   if (value == 0.0) return u"0";  // also for -0
 
@@ -59,88 +59,87 @@ std::u16string NumberToText(double value, std::u16string_view decimal_separator)
                                           std::chars_format::scientific, kSignificantDigits - 1);
   (void)error;  // 40 characters always suffice
   const std::string_view scientific(buffer, static_cast<std::size_t>(end - buffer));
-  const std::size_t e_pos = scientific.find('e');
+  const std::size_t ePos = scientific.find('e');
   std::string digits;
   digits.push_back(scientific[0]);
-  digits.append(scientific.substr(2, e_pos - 2));
-  const int exponent = std::atoi(std::string(scientific.substr(e_pos + 1)).c_str());
+  digits.append(scientific.substr(2, ePos - 2));
+  const int exponent = std::atoi(std::string(scientific.substr(ePos + 1)).c_str());
   while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
 
   std::u16string text = value < 0 ? u"-" : u"";
   if (exponent < -4 || exponent >= kSignificantDigits) {
     text += Widen(digits.substr(0, 1));
     if (digits.size() > 1) {
-      text += decimal_separator;
+      text += decimalSeparator;
       text += Widen(digits.substr(1));
     }
-    char exponent_text[16];
-    std::snprintf(exponent_text, sizeof exponent_text, "E%c%02d", exponent < 0 ? '-' : '+',
+    char exponentText[16];
+    std::snprintf(exponentText, sizeof exponentText, "E%c%02d", exponent < 0 ? '-' : '+',
                   std::abs(exponent));
-    text += Widen(exponent_text);
+    text += Widen(exponentText);
   } else if (exponent < 0) {
     text += u"0";
-    text += decimal_separator;
+    text += decimalSeparator;
     text.append(static_cast<std::size_t>(-exponent - 1), u'0');
     text += Widen(digits);
   } else {
-    const auto whole_digits = static_cast<std::size_t>(exponent) + 1;
-    if (digits.size() <= whole_digits) {
+    const auto wholeDigits = static_cast<std::size_t>(exponent) + 1;
+    if (digits.size() <= wholeDigits) {
       text += Widen(digits);
-      text.append(whole_digits - digits.size(), u'0');
+      text.append(wholeDigits - digits.size(), u'0');
     } else {
-      text += Widen(digits.substr(0, whole_digits));
-      text += decimal_separator;
-      text += Widen(digits.substr(whole_digits));
+      text += Widen(digits.substr(0, wholeDigits));
+      text += decimalSeparator;
+      text += Widen(digits.substr(wholeDigits));
     }
   }
   return text;
 }
 
-double TextToNumber(std::u16string_view text, std::u16string_view decimal_separator) {
+double TextToNumber(std::u16string_view text, std::u16string_view decimalSeparator) {
   std::size_t pos = 0;
-  const auto skip_blanks = [&] {
+  const auto skipBlanks = [&] {
     while (pos < text.size() && text[pos] == u' ') ++pos;
   };
-  const auto take_digits = [&](std::string& out) {
+  const auto takeDigits = [&](std::string& out) {
     const std::size_t start = pos;
     while (pos < text.size() && IsDigit(text[pos])) out.push_back(static_cast<char>(text[pos++]));
     return pos - start;
   };
 
   // Rebuild the number in the C form that from_chars reads.
-  std::string c_form;
-  skip_blanks();
+  std::string cForm;
+  skipBlanks();
   if (pos < text.size() && (text[pos] == u'+' || text[pos] == u'-')) {
-    if (text[pos] == u'-') c_form.push_back('-');
+    if (text[pos] == u'-') cForm.push_back('-');
     ++pos;
   }
-  std::size_t mantissa_digits = take_digits(c_form);
-  if (!decimal_separator.empty() &&
-      text.substr(pos, decimal_separator.size()) == decimal_separator) {
-    pos += decimal_separator.size();
-    c_form.push_back('.');
-    mantissa_digits += take_digits(c_form);
+  std::size_t mantissaDigits = takeDigits(cForm);
+  if (!decimalSeparator.empty() && text.substr(pos, decimalSeparator.size()) == decimalSeparator) {
+    pos += decimalSeparator.size();
+    cForm.push_back('.');
+    mantissaDigits += takeDigits(cForm);
   }
-  if (mantissa_digits == 0) Raise(ErrorKind::kTypeMismatch);
+  if (mantissaDigits == 0) Raise(ErrorKind::kTypeMismatch);
   if (pos < text.size() && (text[pos] == u'E' || text[pos] == u'e')) {
     ++pos;
-    c_form.push_back('e');
+    cForm.push_back('e');
     if (pos < text.size() && (text[pos] == u'+' || text[pos] == u'-')) {
-      c_form.push_back(static_cast<char>(text[pos++]));
+      cForm.push_back(static_cast<char>(text[pos++]));
     }
-    if (take_digits(c_form) == 0) Raise(ErrorKind::kTypeMismatch);
+    if (takeDigits(cForm) == 0) Raise(ErrorKind::kTypeMismatch);
   }
-  skip_blanks();
+  skipBlanks();
   if (pos != text.size()) Raise(ErrorKind::kTypeMismatch);
 
   double value = 0.0;
-  const auto result = std::from_chars(c_form.data(), c_form.data() + c_form.size(), value);
+  const auto result = std::from_chars(cForm.data(), cForm.data() + cForm.size(), value);
   if (result.ec == std::errc::result_out_of_range) {
     // Too small reads as zero; too large cannot be held.
-    if (!TooLarge(c_form)) return 0.0;
+    if (!TooLarge(cForm)) return 0.0;
     Raise(ErrorKind::kOverflow);
   }
-  if (result.ec != std::errc() || result.ptr != c_form.data() + c_form.size()) {
+  if (result.ec != std::errc() || result.ptr != cForm.data() + cForm.size()) {
     Raise(ErrorKind::kTypeMismatch);
   }
   return value;
@@ -149,19 +148,6 @@ double TextToNumber(std::u16string_view text, std::u16string_view decimal_separa
 double FixTowardZero(double value) {
   if (!std::isfinite(value)) Raise(ErrorKind::kFloatingPoint);
   return std::trunc(value);
-}
-
-double CheckedMultiply(double left, double right) {
-  const double product = left * right;
-  if (!std::isfinite(product)) Raise(ErrorKind::kFloatingPoint);
-  return product;
-}
-
-double CheckedDivide(double dividend, double divisor) {
-  if (divisor == 0.0) Raise(ErrorKind::kFloatingPoint);
-  const double quotient = dividend / divisor;
-  if (!std::isfinite(quotient)) Raise(ErrorKind::kFloatingPoint);
-  return quotient;
 }
 
 }  // namespace runtime

@@ -10,18 +10,14 @@ namespace runtime {
 // separator for a whole number, no digit grouping. Magnitudes below 1E-4 or from 1E+15 on
 // take the exponent form, e.g. "1.5E-05" or "1E+15". A non-finite value raises the
 // floating-point error.
-std::u16string NumberToText(double value, std::u16string_view decimal_separator);
+std::u16string NumberToText(double value, std::u16string_view decimalSeparator);
 
 // The inverse: optional blanks, an optional sign, digits with an optional decimal separator
 // and fraction, an optional exponent (E or e, optional sign, digits), optional blanks.
 // Anything else raises the type-mismatch error; a value beyond the double range overflows.
-double TextToNumber(std::u16string_view text, std::u16string_view decimal_separator);
+double TextToNumber(std::u16string_view text, std::u16string_view decimalSeparator);
 
 // Truncation toward zero; a non-finite value raises the floating-point error.
 double FixTowardZero(double value);
-
-// Double arithmetic whose non-finite result raises the floating-point error.
-double CheckedMultiply(double left, double right);
-double CheckedDivide(double dividend, double divisor);
 
 }  // namespace runtime

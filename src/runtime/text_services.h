@@ -28,15 +28,15 @@ class TextServices {
 // upper-case mapping, '?' for characters 1252 cannot hold, and "." as decimal separator.
 class PortableTextServices : public TextServices {
  public:
-  explicit PortableTextServices(std::u16string decimal_separator = u".")
-      : decimal_separator_(std::move(decimal_separator)) {}
+  explicit PortableTextServices(std::u16string decimalSeparator = u".")
+      : decimalSeparator_(std::move(decimalSeparator)) {}
 
   std::u16string UpperCase(std::u16string_view text) const override;
   int32_t AnsiCode(char16_t character) const override;
-  std::u16string DecimalSeparator() const override { return decimal_separator_; }
+  std::u16string DecimalSeparator() const override { return decimalSeparator_; }
 
  private:
-  std::u16string decimal_separator_;
+  std::u16string decimalSeparator_;
 };
 
 // Simple (one code unit to one code unit) upper-case mapping shared by the stand-in.

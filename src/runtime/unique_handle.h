@@ -48,8 +48,8 @@ class PaintDC {
   PaintDC(const PaintDC&) = delete;
   PaintDC& operator=(const PaintDC&) = delete;
   ~PaintDC() { EndPaint(window_, &paint_); }
-  HDC dc() const { return dc_; }
-  const RECT& area() const { return paint_.rcPaint; }
+  HDC Dc() const { return dc_; }
+  const RECT& Area() const { return paint_.rcPaint; }
 
  private:
   HWND window_;
@@ -90,7 +90,7 @@ class ComPtr {
   void Reset() {
     if (pointer_) std::exchange(pointer_, nullptr)->Release();
   }
-  Interface* get() const { return pointer_; }
+  Interface* Get() const { return pointer_; }
   Interface* operator->() const { return pointer_; }
   explicit operator bool() const { return pointer_ != nullptr; }
   // For functions that return a new reference through an out parameter.

@@ -60,7 +60,6 @@ enum class LiveRegion { kOff, kPolite };
 
 struct ControlDescription {
   ControlKind kind;
-  std::wstring_view name;
   int id;  // never 1 or 2: the dialog manager sends IDOK and IDCANCEL for Enter and Esc
   int left, top, width, height;
   std::wstring_view caption = {};
@@ -90,7 +89,6 @@ constexpr bool ControlIdsAreUsable(std::span<const ControlDescription> controls)
 }
 
 struct TimerDescription {
-  std::wstring_view name;
   int id;
   unsigned intervalMs;
 };

@@ -3,8 +3,7 @@
 #include <limits>
 #include <string>
 
-#include "runtime/checked_int.h"
-#include "runtime/number_text.h"
+#include "runtime/checked_arithmetic.h"
 #include "scoring/fast_matcher.h"
 
 namespace Module1 {
@@ -42,7 +41,7 @@ void FillCodes(runtime::ByteArray& codes, std::u16string_view text, int32_t leng
 
 double NameMatchScore(std::u16string_view first, std::u16string_view second,
                       const runtime::TextServices& text) {
-  const CodesScope codes_scope;
+  const CodesScope codesScope;
   if (text.UpperCase(first) == text.UpperCase(second)) return 1.0;
 
   const int32_t length1 = runtime::CheckedLength(first.size());
@@ -61,12 +60,12 @@ int32_t CountMatches(int32_t start1, int32_t end1, int32_t start2, int32_t end2)
   if (!(start1 <= end1 && start2 <= end2 && start1 > 0 && start2 > 0)) return 0;
   // The scan reads every code of both ranges and steps one past each end, so a range
   // outside its array is out of range and one ending at the largest position overflows.
-  if (start1 > Codes1.upper_bound() || end1 > Codes1.upper_bound() || end2 > Codes2.upper_bound()) {
+  if (start1 > Codes1.UpperBound() || end1 > Codes1.UpperBound() || end2 > Codes2.UpperBound()) {
     runtime::Raise(runtime::ErrorKind::kSubscriptOutOfRange);
   }
   constexpr int32_t kLast = std::numeric_limits<int32_t>::max();
   if (end1 == kLast || end2 == kLast) runtime::Raise(runtime::ErrorKind::kOverflow);
-  return scoring::FastMatchCount(Codes1.bytes(), Codes2.bytes(), start1, end1, start2, end2);
+  return scoring::FastMatchCount(Codes1.Bytes(), Codes2.Bytes(), start1, end1, start2, end2);
 }
 
 }  // namespace Module1

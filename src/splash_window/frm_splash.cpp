@@ -2,7 +2,8 @@
 
 #include <array>
 
-#include "../../resources/resource_ids.h"
+#include "resource_ids.h"
+#include "runtime/window_description.h"
 
 namespace splash_window {
 namespace {
@@ -18,24 +19,22 @@ constexpr FontDescription kLargeBold{L"MS Sans Serif", 1200, 700};
 // Front to back. The boxes reach past the right edge of the client area; that part is clipped.
 // clang-format off
 constexpr std::array<ControlDescription, 3> kControls{{
-    {.kind = ControlKind::kLabel, .name = L"Label3", .id = kLabel3,
+    {.kind = ControlKind::kLabel, .id = kLabel3,
      .left = 120, .top = 1680, .width = 2895, .height = 375,
      .caption = L"pairly@example.com", .textColour = kWhite, .font = kLargeBold},
-    {.kind = ControlKind::kLabel, .name = L"Label2", .id = kLabel2,
+    {.kind = ControlKind::kLabel, .id = kLabel2,
      .left = 1320, .top = 1440, .width = 1815, .height = 255,
      .caption = L"Pairly  Calc", .textColour = kWhite, .font = kSmallBold},
-    {.kind = ControlKind::kLabel, .name = L"Label1", .id = kLabel1,
+    {.kind = ControlKind::kLabel, .id = kLabel1,
      .left = 1680, .top = 1200, .width = 1335, .height = 255,
      .caption = L"by Pairly", .textColour = kWhite, .font = kSmallBold},
 }};
 // clang-format on
 static_assert(runtime::ControlIdsAreUsable(kControls));
 
-constexpr std::array<runtime::TimerDescription, 1> kTimers{{{L"Timer1", kTimer1, 1000}}};
+constexpr std::array<runtime::TimerDescription, 1> kTimers{{{kTimer1, 1000}}};
 
-}  // namespace
-
-const runtime::WindowDescription kFrmSplash{
+constexpr runtime::WindowDescription kFrmSplash{
     .name = L"frmSplash",
     .title = L"",
     .clientWidth = 2985,
@@ -46,6 +45,8 @@ const runtime::WindowDescription kFrmSplash{
     .controls = kControls,
     .timers = kTimers,
 };
+
+}  // namespace
 
 FrmSplash::FrmSplash(runtime::Application& application) : Form(application, kFrmSplash) {}
 

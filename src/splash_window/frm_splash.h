@@ -3,7 +3,6 @@
 #pragma once
 
 #include "runtime/form.h"
-#include "runtime/window_description.h"
 
 namespace splash_window {
 
@@ -13,8 +12,6 @@ enum FrmSplashControl : int {
   kLabel1 = 201,
   kTimer1 = 210,
 };
-
-extern const runtime::WindowDescription kFrmSplash;
 
 class FrmSplash : public runtime::Form {
  public:

@@ -1,9 +1,10 @@
-#include "main_window/calculate_command.h"
+#include "calculate/calculate.h"
 
+#include "runtime/checked_arithmetic.h"
 #include "runtime/number_text.h"
 #include "scoring/module1.h"
 
-namespace main_window {
+namespace calculate {
 namespace {
 
 // Puts both captions back unless the command completes, so a click that fails leaves the
@@ -11,14 +12,16 @@ namespace {
 class CaptionRestorer {
  public:
   explicit CaptionRestorer(CalculateView& view)
-      : view_(view), result_(view.ResultCaption()), result2_(view.Result2Caption()) {}
+      : view_(view),
+        result_(view.Caption(Label::kResult)),
+        result2_(view.Caption(Label::kResult2)) {}
   CaptionRestorer(const CaptionRestorer&) = delete;
   CaptionRestorer& operator=(const CaptionRestorer&) = delete;
   ~CaptionRestorer() {
     if (committed_) return;
     try {
-      view_.SetResultCaption(result_);
-      view_.SetResult2Caption(result2_);
+      view_.SetCaption(Label::kResult, result_);
+      view_.SetCaption(Label::kResult2, result2_);
     } catch (...) {
       // The original error is the one worth reporting.
     }
@@ -41,14 +44,14 @@ void Calculate(CalculateView& view, const runtime::TextServices& text) {
   CaptionRestorer restorer(view);
   const double score = Module1::NameMatchScore(view.Person1Text(), view.Person2Text(), text);
   const std::u16string separator = text.DecimalSeparator();
-  view.SetResultCaption(runtime::NumberToText(score, separator));
-  view.SetResult2Caption(view.ResultCaption());
+  view.SetCaption(Label::kResult, runtime::NumberToText(score, separator));
+  view.SetCaption(Label::kResult2, view.Caption(Label::kResult));
   // The percentage comes from the score's text, not its full-precision value: a score
   // shown as "2.3" gives 229%, as 2.3 * 100 is 229.99999999999997 in doubles.
-  const double percent = runtime::FixTowardZero(
-      runtime::CheckedMultiply(runtime::TextToNumber(view.Result2Caption(), separator), 100.0));
-  view.SetResultCaption(runtime::NumberToText(percent, separator) + u"%");
+  const double percent = runtime::FixTowardZero(runtime::CheckedMultiply(
+      runtime::TextToNumber(view.Caption(Label::kResult2), separator), 100.0));
+  view.SetCaption(Label::kResult, runtime::NumberToText(percent, separator) + u"%");
   restorer.Commit();
 }
 
-}  // namespace main_window
+}  // namespace calculate

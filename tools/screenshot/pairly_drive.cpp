@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "main_window/form1.h"
 #include "window_test_support.h"
 
 namespace {
@@ -36,8 +37,10 @@ int wmain(int argc, wchar_t** argv) {
   SetForegroundWindow(form1);
   PumpUntil([&] { return GetForegroundWindow() == form1; });
   if (command == L"calculate" && argc == 4) {
-    SendMessageW(GetDlgItem(form1, 101), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[2]));
-    SendMessageW(GetDlgItem(form1, 104), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[3]));
+    SendMessageW(GetDlgItem(form1, main_window::kPerson1), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(argv[2]));
+    SendMessageW(GetDlgItem(form1, main_window::kPerson2), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(argv[3]));
     PressAlt('C');
     PumpFor(500);
     PrintRect(form1);
