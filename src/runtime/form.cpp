@@ -69,7 +69,9 @@ bool Application::TranslateDialogKeys(MSG& message) {
   // A window without focusable controls (the splash) gets its own keys, Enter and Esc
   // included; the dialog manager would turn those into commands instead.
   for (Form* form : open_) {
-    if (form->window_ == root && form->UsesDialogKeys()) return IsDialogMessageW(root, &message);
+    if (form->window_ != root) continue;
+    if (form->TranslateOwnKeys(message)) return true;
+    if (form->UsesDialogKeys()) return IsDialogMessageW(root, &message);
   }
   return false;
 }
@@ -173,6 +175,16 @@ void Form::SetCaption(int id, std::wstring_view caption) {
   const RECT shown = CaptionArea(index, captions_[index]);
   UnionRect(&dirty, &dirty, &shown);
   InvalidateRect(window_, &dirty, FALSE);
+  captionChanged_[index] = true;
+  if (handlersRunning_ == 0) AnnounceCaptionChanges();
+}
+
+void Form::AnnounceCaptionChanges() {
+  for (std::size_t i = 0; i < captionChanged_.size(); ++i) {
+    if (!captionChanged_[i]) continue;
+    captionChanged_[i] = false;
+    AnnounceCaptionChange(window_, i, description_.controls[i]);
+  }
 }
 
 RECT Form::CaptionArea(std::size_t index, std::wstring_view caption) const {
@@ -203,6 +215,34 @@ RECT Form::PixelRect(const ControlDescription& control) const {
 
 bool Form::UsesDialogKeys() const {
   return std::any_of(controls_.begin(), controls_.end(), [](HWND c) { return c != nullptr; });
+}
+
+bool Form::TranslateOwnKeys(const MSG& message) {
+  if (message.message != WM_KEYDOWN || !window_) return false;
+  const auto& controls = description_.controls;
+  const auto key = static_cast<int>(message.wParam);
+  if (key >= VK_F1 && key <= VK_F24 && GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_CONTROL) >= 0) {
+    for (const ControlDescription& control : controls) {
+      if (control.functionKey != key - VK_F1 + 1) continue;
+      const bool repeated = (message.lParam & (LPARAM{1} << 30)) != 0;
+      if (!repeated) RunHandler([&] { OnClick(control.id); });
+      return true;
+    }
+  }
+  if (key == VK_RETURN) {
+    // The dialog manager presses a focused button on Enter only when the focus came by Tab;
+    // after a click or an access key the button has the focus all the same.
+    HWND focused = GetFocus();
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
+      if (!focused || controls_[i] != focused || controls[i].kind != ControlKind::kCommandButton) {
+        continue;
+      }
+      SendMessageW(window_, WM_COMMAND, MAKEWPARAM(controls[i].id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(focused));
+      return true;
+    }
+  }
+  return false;
 }
 
 void Form::Create() {
@@ -258,6 +298,7 @@ void Form::Create() {
 void Form::CreateControls() {
   const auto& controls = description_.controls;
   captions_.assign(controls.size(), std::wstring());
+  captionChanged_.assign(controls.size(), false);
   controls_.assign(controls.size(), nullptr);
   fonts_.clear();
   fonts_.resize(controls.size());
@@ -314,6 +355,7 @@ void Form::CreateControls() {
     SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[index].get()), FALSE);
     // Text boxes have no length limit (an edit control otherwise stops at 30,000).
     if (isTextBox) SendMessageW(child, EM_SETLIMITTEXT, 0, 0);
+    NameForScreenReaders(child, control);
     controls_[index] = child;
   }
   if (!order.empty()) focus_ = controls_[order.front()];
@@ -329,6 +371,7 @@ void Form::CreateControls() {
 void Form::Released() {
   // The children are gone by now; the objects they showed can go too.
   captions_.clear();
+  captionChanged_.clear();
   controls_.clear();
   fonts_.clear();
   pictures_.clear();
@@ -341,13 +384,18 @@ void Form::Released() {
 }
 
 int Form::HitTest(POINT point) const {
+  const std::optional<std::size_t> index = ElementAt(point);
+  return index ? description_.controls[*index].id : 0;
+}
+
+std::optional<std::size_t> Form::ElementAt(POINT point) const {
   const auto& controls = description_.controls;
   for (std::size_t i = 0; i < controls.size(); ++i) {  // front to back
     if (IsChildControl(controls[i].kind)) continue;
     const RECT box = PixelRect(controls[i]);
-    if (PtInRect(&box, point)) return controls[i].id;
+    if (PtInRect(&box, point)) return i;
   }
-  return 0;
+  return std::nullopt;
 }
 
 void Form::Paint(HDC dc, const RECT& area) const {
@@ -396,11 +444,13 @@ void Form::RunHandler(Handler handler) {
   // Nothing may escape into the platform's frames: a runtime error is reported, the event
   // is abandoned and the program carries on.
   if (application_.IsEnding()) return;
+  ++handlersRunning_;
   try {
     handler();
   } catch (const std::exception& error) {
     ReportError(application_, error);
   }
+  if (--handlersRunning_ == 0 && window_) AnnounceCaptionChanges();
 }
 
 LRESULT CALLBACK Form::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -430,13 +480,35 @@ LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       application_.Opened(*this);
       try {
         CreateControls();
+        liveRegions_ = std::make_unique<LiveRegionAnnotations>(window_, description_.controls);
       } catch (...) {
         // The window is destroyed and Load raises this error, which names the cause.
         createFailure_ = std::current_exception();
         return -1;
       }
+      answersScreenReaders_ = true;
       return 0;
+    case WM_GETOBJECT:
+      // Ours from the end of creation to the start of destruction; in between the window's
+      // parts are not all there, and the platform's own object answers.
+      if (answersScreenReaders_ && static_cast<LONG>(lParam) == OBJID_CLIENT) {
+        return accessibility_.Answer(*this, wParam);
+      }
+      break;
+    case kDefaultActionMessage: {
+      const int id = static_cast<int>(wParam);
+      for (const ControlDescription& control : description_.controls) {
+        if (control.id == id && control.accessibleRole == AccessibleRole::kPushButton) {
+          RunHandler([&] { OnClick(id); });
+          break;
+        }
+      }
+      return 0;
+    }
     case WM_DESTROY:
+      answersScreenReaders_ = false;
+      accessibility_.Disconnect();
+      liveRegions_.reset();
       for (const TimerDescription& timer : description_.timers) {
         KillTimer(window_, static_cast<UINT_PTR>(timer.id));
       }
