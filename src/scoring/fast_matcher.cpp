@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "scoring/checked_size.h"
+#include "scoring/buffer.h"
 #include "scoring/suffix_array.h"
 #include "scoring/suffix_automaton.h"
 
@@ -66,9 +66,6 @@ constexpr int32_t kLongBlock = 8;
 // costs more than building the suffix array of both texts.
 constexpr int64_t kLargestAutomatonPass = int64_t{1} << 18;
 
-// Roughly what the automaton costs per character, in passes of a regrouping per symbol.
-constexpr int64_t kAutomatonCostRatio = 4;
-
 enum class Search { kFound, kNone, kAbandoned };
 
 // Blocks found through a suffix array of both texts. For a length U the suffixes that agree
@@ -80,10 +77,18 @@ enum class Search { kFound, kNone, kAbandoned };
 class EqualBlockIndex {
  public:
   EqualBlockIndex(std::span<const uint8_t> first, std::span<const uint8_t> second)
-      : firstSize_(static_cast<int32_t>(first.size())),
+      : first_(first),
+        second_(second),
+        firstSize_(static_cast<int32_t>(first.size())),
         secondSize_(static_cast<int32_t>(second.size())) {
+    // The codes in use, numbered from 0 in order.
+    for (uint8_t c : first) symbol_[c] = 1;
+    for (uint8_t c : second) symbol_[c] = 1;
+    for (uint16_t& s : symbol_) {
+      if (s != 0) s = static_cast<uint16_t>(symbols_++);
+    }
     {
-      SuffixArray array = BuildArray(first, second);
+      SuffixArray array = symbols_ <= 254 ? BuildArray<uint8_t>() : BuildArray<uint16_t>();
       order_ = std::move(array.order);
       prefix_ = std::move(array.prefix);
     }
@@ -150,12 +155,92 @@ class EqualBlockIndex {
   int64_t Size() const { return static_cast<int64_t>(order_.size()); }
   int32_t Length() const { return length_; }
 
+  // Groups the positions by their blocks of `length`. Only groups with positions in both
+  // texts can hold a common block; the first text's positions in other groups get -1, so the
+  // search skips them without looking further.
   void GroupBy(int32_t length) {
     length_ = length;
+    ResizeOrThrow(group_, first_.size());
+    std::fill(group_.begin(), group_.end(), -1);
+    // Short blocks over few symbols are numbered directly, in passes along the texts with
+    // a table of all possible blocks; otherwise the suffix array's runs are the groups.
+    uint64_t blocks = 1;
+    for (int32_t k = 0; k < length && blocks <= MostDirectBlocks(); ++k) blocks *= symbols_;
+    if (blocks <= MostDirectBlocks()) {
+      GroupByNumber(blocks);
+    } else {
+      GroupByRuns();
+    }
+  }
+
+  // The block of Length() in the item's ranges with the lowest start in the first text,
+  // then in the second; it gives up (kAbandoned) past `budget` positions looked up.
+  Search FindEarliest(const Pending& item, int64_t budget, MatchBlock& block) const {
+    const int32_t last1 = item.start1 + item.size1 - length_;
+    const int32_t last2 = item.start2 + item.size2 - length_;
+    for (int32_t i = item.start1; i <= last1; ++i) {
+      const int32_t group = group_[static_cast<std::size_t>(i)];
+      if (group < 0) continue;
+      if (--budget < 0) return Search::kAbandoned;
+      const int32_t* begin = positions_.data() + groupEnd_[static_cast<std::size_t>(group)];
+      const int32_t* end = positions_.data() + groupEnd_[static_cast<std::size_t>(group) + 1];
+      const int32_t* found = std::lower_bound(begin, end, item.start2);
+      if (found != end && *found <= last2) {
+        block = {i, *found, length_};
+        return Search::kFound;
+      }
+    }
+    return Search::kNone;
+  }
+
+ private:
+  // Groups of at most this many blocks are numbered directly: the table stays no larger
+  // than the texts, and small enough to stay mostly in cache.
+  uint64_t MostDirectBlocks() const {
+    return std::max<uint64_t>(uint64_t{1} << 16,
+                              std::min<uint64_t>(order_.size(), uint64_t{1} << 20));
+  }
+
+  // The group of the block at each position is its number, written in base symbols_.
+  void GroupByNumber(uint64_t blocks) {
+    ResizeOrThrow(groupEnd_, blocks + 2);
+    std::fill(groupEnd_.begin(), groupEnd_.end(), 0);
+    // Counting sort of the second text's positions by block, kept in position order.
+    ForEachBlock(second_, [&](int32_t, uint64_t block) { ++groupEnd_[block + 2]; });
+    for (std::size_t g = 2; g < groupEnd_.size(); ++g) groupEnd_[g] += groupEnd_[g - 1];
+    ResizeOrThrow(positions_, static_cast<uint64_t>(groupEnd_.back()));
+    ForEachBlock(second_, [&](int32_t q, uint64_t block) {
+      positions_[static_cast<std::size_t>(groupEnd_[block + 1]++)] = q;
+    });
+    ForEachBlock(first_, [&](int32_t i, uint64_t block) {
+      if (groupEnd_[block] != groupEnd_[block + 1])
+        group_[static_cast<std::size_t>(i)] = static_cast<int32_t>(block);
+    });
+  }
+
+  // Calls visit(start, number) for each block of length_ in the text, by a rolling number.
+  template <typename Visit>
+  void ForEachBlock(std::span<const uint8_t> text, Visit visit) const {
+    const auto length = static_cast<std::size_t>(length_);
+    if (text.size() < length) return;
+    uint64_t top = 1;  // the weight of a block's first symbol
+    for (std::size_t k = 1; k < length; ++k) top *= symbols_;
+    uint64_t number = 0;
+    for (std::size_t k = 0; k + 1 < length; ++k) number = number * symbols_ + symbol_[text[k]];
+    for (std::size_t start = 0; start + length <= text.size(); ++start) {
+      number = number * symbols_ + symbol_[text[start + length - 1]];
+      visit(static_cast<int32_t>(start), number);
+      number -= symbol_[text[start]] * top;
+    }
+  }
+
+  // The suffixes sharing length_ symbols are runs of the array, numbered in array order;
+  // each run's second-text positions are listed, then sorted.
+  void GroupByRuns() {
+    groupEnd_.assign(1, 0);
+    positions_.clear();
+    ReserveOrThrow(positions_, second_.size());
     const std::size_t size = order_.size();
-    ResizeOrThrow(group_, size);
-    // Only groups with positions in both texts can hold a block; the others get -1, so the
-    // search skips their positions without looking further.
     const int32_t secondBegin = firstSize_ + 1;
     const int32_t secondEnd = secondBegin + secondSize_;
     int32_t groups = 0;
@@ -167,72 +252,37 @@ class EqualBlockIndex {
         inFirst |= position < firstSize_;
         inSecond |= position >= secondBegin && position < secondEnd;
         ++end;
-      } while (end < size && prefix_[end] >= length);
-      const int32_t group = inFirst && inSecond ? groups++ : -1;
-      for (; r < end; ++r) group_[static_cast<std::size_t>(order_[r])] = group;
-    }
-    // Counting sort of the second text's positions by group, kept in position order.
-    ResizeOrThrow(groupEnd_, static_cast<uint64_t>(groups) + 2);
-    std::fill(groupEnd_.begin(), groupEnd_.end(), 0);
-    const int32_t* secondGroups = group_.data() + secondBegin;
-    for (int32_t q = 0; q < secondSize_; ++q) {
-      if (secondGroups[q] >= 0) ++groupEnd_[static_cast<std::size_t>(secondGroups[q]) + 2];
-    }
-    for (std::size_t g = 2; g < groupEnd_.size(); ++g) groupEnd_[g] += groupEnd_[g - 1];
-    ResizeOrThrow(positions_, static_cast<uint64_t>(groupEnd_.back()));
-    for (int32_t q = 0; q < secondSize_; ++q) {
-      if (secondGroups[q] < 0) continue;
-      positions_[static_cast<std::size_t>(
-          groupEnd_[static_cast<std::size_t>(secondGroups[q]) + 1]++)] = q;
-    }
-  }
-
-  // The block of Length() in the item's ranges with the lowest start in the first text,
-  // then in the second.
-  bool FindEarliest(const Pending& item, MatchBlock& block) const {
-    const int32_t last1 = item.start1 + item.size1 - length_;
-    const int32_t last2 = item.start2 + item.size2 - length_;
-    for (int32_t i = item.start1; i <= last1; ++i) {
-      const int32_t group = group_[static_cast<std::size_t>(i)];
-      if (group < 0) continue;
-      const int32_t* begin = positions_.data() + groupEnd_[static_cast<std::size_t>(group)];
-      const int32_t* end = positions_.data() + groupEnd_[static_cast<std::size_t>(group) + 1];
-      const int32_t* found = std::lower_bound(begin, end, item.start2);
-      if (found != end && *found <= last2) {
-        block = {i, *found, length_};
-        return true;
+      } while (end < size && prefix_[end] >= length_);
+      if (inFirst && inSecond) {
+        const auto listed = positions_.size();
+        for (; r < end; ++r) {
+          const int32_t position = order_[r];
+          if (position < firstSize_) {
+            group_[static_cast<std::size_t>(position)] = groups;
+          } else if (position >= secondBegin && position < secondEnd) {
+            positions_.push_back(position - secondBegin);
+          }
+        }
+        std::sort(positions_.begin() + static_cast<std::ptrdiff_t>(listed), positions_.end());
+        groupEnd_.push_back(static_cast<int32_t>(positions_.size()));
+        ++groups;
       }
+      r = end;
     }
-    return false;
-  }
-
- private:
-  // first, a separator, second, and the final 0: the separator and the end stop every
-  // common prefix at the end of its own text. One byte a symbol when the texts use at most
-  // 254 different codes (renumbered in order), two otherwise.
-  static SuffixArray BuildArray(std::span<const uint8_t> first, std::span<const uint8_t> second) {
-    std::array<uint16_t, 256> symbol{};
-    for (uint8_t c : first) symbol[c] = 1;
-    for (uint8_t c : second) symbol[c] = 1;
-    uint16_t next = 2;
-    for (uint16_t& s : symbol) {
-      if (s != 0) s = next++;
-    }
-    if (next <= 256) return BuildArrayOf<uint8_t>(first, second, symbol, next);
-    return BuildArrayOf<uint16_t>(first, second, symbol, next);
   }
 
   template <typename Symbol>
-  static SuffixArray BuildArrayOf(std::span<const uint8_t> first, std::span<const uint8_t> second,
-                                  const std::array<uint16_t, 256>& symbol, int32_t alphabet) {
-    std::vector<Symbol> text;
-    ResizeOrThrow(text, static_cast<uint64_t>(first.size()) + second.size() + 2);
+  SuffixArray BuildArray() const {
+    // first, a separator, second, and the final 0: the separator and the end stop every
+    // common prefix at the end of its own text.
+    Buffer<Symbol> text;
+    ResizeOrThrow(text, static_cast<uint64_t>(first_.size()) + second_.size() + 2);
     Symbol* out = text.data();
-    for (uint8_t c : first) *out++ = static_cast<Symbol>(symbol[c]);
+    for (uint8_t c : first_) *out++ = static_cast<Symbol>(symbol_[c] + 2);
     *out++ = 1;
-    for (uint8_t c : second) *out++ = static_cast<Symbol>(symbol[c]);
+    for (uint8_t c : second_) *out++ = static_cast<Symbol>(symbol_[c] + 2);
     *out = 0;
-    return BuildSuffixArray(std::span<const Symbol>(text), alphabet);
+    return BuildSuffixArray(std::span<const Symbol>(text), symbols_ + 2);
   }
 
   // The lowest start in the item's second range of the block of `length` at first-text
@@ -252,17 +302,115 @@ class EqualBlockIndex {
     return found;
   }
 
+  std::span<const uint8_t> first_;
+  std::span<const uint8_t> second_;
   int32_t firstSize_;
   int32_t secondSize_;
-  int32_t length_ = 0;  // 0: not grouped yet
-  std::vector<int32_t> order_;
-  std::vector<int32_t> prefix_;
-  std::vector<int32_t> rank_;       // by first-text position
-  std::vector<int32_t> reach_;      // by first-text position
-  std::vector<int32_t> group_;      // by text position
-  std::vector<int32_t> groupEnd_;   // group g's positions are [groupEnd_[g], groupEnd_[g + 1])
-  std::vector<int32_t> positions_;  // second-text positions, by group
+  std::array<uint16_t, 256> symbol_{};  // by code: the code's number among those in use
+  int32_t symbols_ = 0;                 // codes in use
+  int32_t length_ = 0;                  // 0: not grouped yet
+  Buffer<int32_t> order_;
+  Buffer<int32_t> prefix_;
+  Buffer<int32_t> rank_;       // by first-text position
+  Buffer<int32_t> reach_;      // by first-text position
+  Buffer<int32_t> group_;      // by text position
+  Buffer<int32_t> groupEnd_;   // group g's positions are [groupEnd_[g], groupEnd_[g + 1])
+  Buffer<int32_t> positions_;  // second-text positions, by group
 };
+
+// The earliest block of one short length in two ranges, through a hash table of the
+// blocks of the shorter range: a pass over each range, in cache while that one is short.
+class ShortBlockTable {
+ public:
+  // Lengths up to this many bytes are one 64-bit number.
+  static constexpr int32_t kLongest = 8;
+
+  // The block of `length` (1 to kLongest) with the lowest start in `first`, then in `second`.
+  bool FindEarliest(std::span<const uint8_t> first, std::span<const uint8_t> second, int32_t length,
+                    MatchBlock& block) {
+    const auto size = static_cast<std::size_t>(length);
+    if (first.size() < size || second.size() < size) return false;
+    const bool tableOfSecond = second.size() <= first.size();
+    Fill(tableOfSecond ? second : first, size);
+    block = {};
+    int32_t found = -1;
+    if (tableOfSecond) {
+      // The first start in the first range whose block is in the table.
+      ForEachNumber(first, size, [&](int32_t i, uint64_t number) {
+        found = Lookup(number);
+        if (found < 0) return true;
+        block = {i, found, length};
+        return false;
+      });
+    } else {
+      // Every start in the second range whose block is in the table, keeping the lowest
+      // start in the first range (the table holds each block's lowest), first seen.
+      ForEachNumber(second, size, [&](int32_t j, uint64_t number) {
+        const int32_t i = Lookup(number);
+        if (i >= 0 && (found < 0 || i < block.start1)) {
+          found = i;
+          block = {i, j, length};
+        }
+        return block.start1 != 0 || found < 0;  // nothing comes before the first start
+      });
+    }
+    return found >= 0;
+  }
+
+ private:
+  struct Slot {
+    uint64_t number;
+    int32_t position;  // -1: empty
+  };
+
+  // Calls visit(start, number) for each block of `size` bytes, in order, while it returns
+  // true.
+  template <typename Visit>
+  static void ForEachNumber(std::span<const uint8_t> text, std::size_t size, Visit visit) {
+    const uint64_t mask = size == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * size)) - 1;
+    uint64_t number = 0;
+    for (std::size_t k = 0; k + 1 < size; ++k) number = number << 8 | text[k];
+    for (std::size_t start = 0; start + size <= text.size(); ++start) {
+      number = (number << 8 | text[start + size - 1]) & mask;
+      if (!visit(static_cast<int32_t>(start), number)) return;
+    }
+  }
+
+  std::size_t Home(uint64_t number) const {
+    return static_cast<std::size_t>((number * 0x9E3779B97F4A7C15u) >> shift_);
+  }
+
+  // Each block of the range with its lowest start.
+  void Fill(std::span<const uint8_t> text, std::size_t size) {
+    const std::size_t blocks = text.size() - size + 1;
+    int32_t bits = 4;
+    while ((std::size_t{1} << bits) < 2 * blocks) ++bits;
+    const std::size_t capacity = std::size_t{1} << bits;
+    shift_ = 64 - bits;
+    if (slots_.size() < capacity) ResizeOrThrow(slots_, capacity);
+    mask_ = capacity - 1;
+    std::fill_n(slots_.begin(), capacity, Slot{0, -1});
+    ForEachNumber(text, size, [&](int32_t start, uint64_t number) {
+      std::size_t at = Home(number);
+      while (slots_[at].position >= 0 && slots_[at].number != number) at = (at + 1) & mask_;
+      if (slots_[at].position < 0) slots_[at] = {number, start};
+      return true;
+    });
+  }
+
+  int32_t Lookup(uint64_t number) const {
+    for (std::size_t at = Home(number);; at = (at + 1) & mask_) {
+      if (slots_[at].position < 0) return -1;
+      if (slots_[at].number == number) return slots_[at].position;
+    }
+  }
+
+  std::vector<Slot> slots_;
+  std::size_t mask_ = 0;
+  int32_t shift_ = 64;
+};
+
+static_assert(kLongBlock - 1 <= ShortBlockTable::kLongest);
 
 class Matcher {
  public:
@@ -288,8 +436,10 @@ class Matcher {
 
     int64_t total = 0;
     while (!pending_.empty()) {
-      Pending item = Pop();
-      if (PlainSized(item)) {
+      if (index_) std::pop_heap(pending_.begin(), pending_.end(), LowerBound);
+      Pending item = pending_.back();
+      pending_.pop_back();
+      if (static_cast<int64_t>(item.size1) * item.size2 <= tuning_.plainScanPairs) {
         ++stats_.plainScans;
         total += PlainMatchCount(first_.subspan(static_cast<std::size_t>(item.start1)),
                                  second_.subspan(static_cast<std::size_t>(item.start2)), 1,
@@ -317,35 +467,13 @@ class Matcher {
   }
 
  private:
-  bool PlainSized(const Pending& item) const {
-    return static_cast<int64_t>(item.size1) * item.size2 <= tuning_.plainScanPairs;
-  }
-
-  static int64_t Work(const Pending& item) { return static_cast<int64_t>(item.size1) + item.size2; }
-
-  // The characters of the ranges waiting at each short bound, which a grouping would serve.
-  void Track(const Pending& item, int64_t sign) {
-    if (item.bound < kLongBlock && !PlainSized(item)) {
-      waiting_[static_cast<std::size_t>(item.bound)] += sign * Work(item);
-    }
-  }
-
+  // Once the index is there, longest bounds first: each grouping then serves every range
+  // of its length, and lengths only go down.
   void Push(Pending item) {
     item.bound = std::min({item.bound, item.size1, item.size2});
     if (item.bound <= 0) return;  // nothing in common, or an empty range
     pending_.push_back(item);
     if (index_) std::push_heap(pending_.begin(), pending_.end(), LowerBound);
-    Track(item, 1);
-  }
-
-  // Once the index is there, longest bounds first: each grouping then serves every range
-  // of its length, and lengths only go down.
-  Pending Pop() {
-    if (index_) std::pop_heap(pending_.begin(), pending_.end(), LowerBound);
-    const Pending item = pending_.back();
-    pending_.pop_back();
-    Track(item, -1);
-    return item;
   }
 
   void BuildIndex() {
@@ -356,32 +484,37 @@ class Matcher {
     std::make_heap(pending_.begin(), pending_.end(), LowerBound);
   }
 
-  // A regrouping costs a pass over both texts. For a short length, made once the ranges
-  // waiting for it would cost the automaton as much; for a long one, once as much automaton
-  // work has been done since the last (or always, when forced).
-  bool ShouldRegroup(const Pending& item) const {
-    if (forced_) return true;
-    if (item.bound < kLongBlock) {
-      const int64_t waiting = waiting_[static_cast<std::size_t>(item.bound)] + Work(item);
-      return waiting * kAutomatonCostRatio >= index_->Size();
-    }
-    return credit_ >= index_->Size();
+  void Regroup(int32_t length) {
+    index_->GroupBy(length);
+    ++stats_.lengthGroupings;
+    credit_ = forced_ ? 0 : std::max<int64_t>(credit_ - index_->Size(), 0);
+  }
+
+  std::span<const uint8_t> First(const Pending& item) const {
+    return first_.subspan(static_cast<std::size_t>(item.start1),
+                          static_cast<std::size_t>(item.size1));
+  }
+  std::span<const uint8_t> Second(const Pending& item) const {
+    return second_.subspan(static_cast<std::size_t>(item.start2),
+                           static_cast<std::size_t>(item.size2));
   }
 
   // The earliest longest block of the item's ranges, in `block` (length 0: none). False
   // when only a lower bound was learnt, set in `item`, which then waits for its length.
   bool LongestBlock(Pending& item, MatchBlock& block) {
     block = {};
-    const int64_t work = Work(item);
+    const int64_t work = static_cast<int64_t>(item.size1) + item.size2;
     if (!index_ && indexPossible_ && work > largestAutomatonPass_) BuildIndex();
+    if (index_ && !forced_ && item.bound < kLongBlock) return ShortBlock(item, block);
     if (index_) {
-      if (index_->Length() != item.bound && ShouldRegroup(item)) {
-        index_->GroupBy(item.bound);
-        ++stats_.lengthGroupings;
-        if (item.bound >= kLongBlock) credit_ = forced_ ? 0 : credit_ - index_->Size();
+      // A regrouping costs a pass over both texts: made once as much other work has been
+      // done since the last (or always, when forced).
+      if (index_->Length() != item.bound && (forced_ || credit_ >= index_->Size())) {
+        Regroup(item.bound);
       }
       if (index_->Length() == item.bound) {
-        if (index_->FindEarliest(item, block)) {
+        if (index_->FindEarliest(item, std::numeric_limits<int64_t>::max(), block) ==
+            Search::kFound) {
           ++stats_.groupingHits;
           return true;
         }
@@ -389,32 +522,68 @@ class Matcher {
         if (--item.bound == 0) return true;
         if (!forced_ && item.bound < kLongBlock) return false;
       }
-      if (forced_ || item.bound >= kLongBlock) {
-        const int32_t shortest = forced_ ? 1 : kLongBlock;
-        const int64_t budget = forced_ ? std::numeric_limits<int64_t>::max() : work;
-        switch (index_->FindLongest(item, shortest, budget, block)) {
-          case Search::kFound:
-            ++stats_.reachSearches;
-            return true;
-          case Search::kNone:
-            ++stats_.reachSearchesEmpty;
-            item.bound = shortest - 1;
-            return item.bound == 0;
-          case Search::kAbandoned:
-            ++stats_.reachSearchesAbandoned;
-            break;
-        }
+      const int32_t shortest = forced_ ? 1 : kLongBlock;
+      const int64_t budget = forced_ ? std::numeric_limits<int64_t>::max() : work;
+      switch (index_->FindLongest(item, shortest, budget, block)) {
+        case Search::kFound:
+          ++stats_.reachSearches;
+          return true;
+        case Search::kNone:
+          ++stats_.reachSearchesEmpty;
+          item.bound = shortest - 1;
+          return item.bound == 0;
+        case Search::kAbandoned:
+          ++stats_.reachSearchesAbandoned;
+          break;
       }
     }
     ++stats_.automatonCalls;
     stats_.automatonCharacters += work;
     credit_ += work;
-    block = automaton_.EarliestLongestBlock(
-        first_.subspan(static_cast<std::size_t>(item.start1), static_cast<std::size_t>(item.size1)),
-        second_.subspan(static_cast<std::size_t>(item.start2),
-                        static_cast<std::size_t>(item.size2)));
+    block = automaton_.EarliestLongestBlock(First(item), Second(item));
     block.start1 += item.start1;
     block.start2 += item.start2;
+    return true;
+  }
+
+  // Blocks shorter than the reach search tries. A grouping of the suffix array serves all
+  // the ranges of its length, when their blocks come early in them (nested ranges of tiny
+  // blocks, where one range's remainder is nearly all of it); a table of the short side
+  // finds a block in one pass over each range, in cache, and is the way for the long side
+  // of a range whose short side is short. So: a grouping for a range with no short side, or
+  // once the tables have cost a pass over both texts since the last grouping; the grouping
+  // when it is there, for as long as it does not cost the range more than a table would;
+  // otherwise a table.
+  bool ShortBlock(Pending& item, MatchBlock& block) {
+    const int64_t work = static_cast<int64_t>(item.size1) + item.size2;
+    const bool tabled = std::min(item.size1, item.size2) <= tuning_.shortTableSide;
+    if (index_->Length() != item.bound && (!tabled || shortCredit_ >= index_->Size())) {
+      Regroup(item.bound);
+      shortCredit_ = 0;
+    }
+    if (index_->Length() == item.bound) {
+      const int64_t budget = tabled ? work / 4 : std::numeric_limits<int64_t>::max();
+      switch (index_->FindEarliest(item, budget, block)) {
+        case Search::kFound:
+          ++stats_.groupingHits;
+          return true;
+        case Search::kNone:
+          ++stats_.groupingMisses;
+          return --item.bound == 0;
+        case Search::kAbandoned:
+          break;
+      }
+    }
+    // Down from the bound: usually the bound itself or one less.
+    for (int32_t length = item.bound; length > 0; --length) {
+      ++stats_.shortTableSearches;
+      shortCredit_ += work;
+      if (shortTable_.FindEarliest(First(item), Second(item), length, block)) {
+        block.start1 += item.start1;
+        block.start2 += item.start2;
+        return true;
+      }
+    }
     return true;
   }
 
@@ -426,10 +595,11 @@ class Matcher {
   bool forced_;
   int64_t budget_;
   int64_t largestAutomatonPass_;
-  int64_t credit_ = 0;
-  std::array<int64_t, kLongBlock> waiting_{};
+  int64_t credit_ = 0;       // automaton work since the last grouping
+  int64_t shortCredit_ = 0;  // table work since the last grouping
   std::vector<Pending> pending_;
   SuffixAutomaton automaton_;
+  ShortBlockTable shortTable_;
   std::unique_ptr<EqualBlockIndex> index_;
 };
 

@@ -23,6 +23,10 @@ struct MatcherTuning {
   int64_t automatonBudget = -1;
   // Ranges with at most this many character pairs use the plain scan.
   int64_t plainScanPairs = 2048;
+  // Once the suffix array is there, blocks shorter than the reach search tries, in ranges
+  // whose shorter side has at most this many characters, are found through a table of that
+  // side's blocks rather than through the suffix array or the automaton.
+  int32_t shortTableSide = 1 << 15;
 };
 
 // What the fast matcher did, for tests and the benchmark.
@@ -40,6 +44,8 @@ struct MatcherStats {
   int64_t reachSearches = 0;
   int64_t reachSearchesEmpty = 0;
   int64_t reachSearchesAbandoned = 0;
+  // Passes of the table of one range's short blocks.
+  int64_t shortTableSearches = 0;
 };
 
 // Same arguments and result as PlainMatchCount, in about O((n + m) sqrt(min(n, m)) log n)

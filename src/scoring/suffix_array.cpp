@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 
-#include "scoring/checked_size.h"
+#include "scoring/buffer.h"
 
 namespace scoring {
 namespace {
@@ -19,7 +19,7 @@ inline void Prefetch([[maybe_unused]] const void* address) {
 }
 
 // Start (or one past the end) of each symbol's bucket in the suffix array, from the counts.
-void FindBuckets(const std::vector<int32_t>& counts, std::vector<int32_t>& bucket, bool ends) {
+void FindBuckets(const Buffer<int32_t>& counts, Buffer<int32_t>& bucket, bool ends) {
   int32_t sum = 0;
   for (std::size_t c = 0; c < counts.size(); ++c) {
     sum += counts[c];
@@ -33,8 +33,8 @@ void FindBuckets(const std::vector<int32_t>& counts, std::vector<int32_t>& bucke
 // one before either is larger exactly when its symbol is at least its successor's: so the
 // types come from the text, read where the symbol is read anyway.
 template <typename Symbol>
-void InduceLarger(const Symbol* text, int32_t* order, int32_t size,
-                  const std::vector<int32_t>& counts, std::vector<int32_t>& bucket) {
+void InduceLarger(const Symbol* text, int32_t* order, int32_t size, const Buffer<int32_t>& counts,
+                  Buffer<int32_t>& bucket) {
   FindBuckets(counts, bucket, false);
   for (int32_t i = 0; i < size; ++i) {
     if (i + kAhead < size && order[i + kAhead] > 0) Prefetch(text + order[i + kAhead] - 1);
@@ -46,14 +46,15 @@ void InduceLarger(const Symbol* text, int32_t* order, int32_t size,
 }
 
 // Right to left, each suffix puts the one before it at the end of its bucket when that one
-// is smaller than its successor (S-type). Within a bucket the larger suffixes come first,
-// up to `largerEnd` (where InduceLarger left the bucket's head), so an entry's own type is
-// known from where it stands. With `mark`, the leftmost-smaller suffixes (smaller, after a
-// larger one) are marked as ~position where they stand.
+// is smaller than its successor (S-type). The smaller suffixes of a bucket fill it from its
+// end, each before the scan reaches it, and the larger ones stand before them: so an entry
+// is smaller exactly when it stands at or past its bucket's current end, or is the final
+// symbol's (seeded, never induced). With `mark`, the
+// leftmost-smaller suffixes (smaller, after a larger one) are marked as ~position where they
+// stand.
 template <typename Symbol>
-void InduceSmaller(const Symbol* text, int32_t* order, int32_t size,
-                   const std::vector<int32_t>& counts, const std::vector<int32_t>& largerEnd,
-                   std::vector<int32_t>& bucket, bool mark) {
+void InduceSmaller(const Symbol* text, int32_t* order, int32_t size, const Buffer<int32_t>& counts,
+                   Buffer<int32_t>& bucket, bool mark) {
   FindBuckets(counts, bucket, true);
   for (int32_t i = size - 1; i >= 0; --i) {
     if (i >= kAhead && order[i - kAhead] > 0) Prefetch(text + order[i - kAhead] - 1);
@@ -61,7 +62,7 @@ void InduceSmaller(const Symbol* text, int32_t* order, int32_t size,
     if (s <= 0) continue;
     const Symbol c = text[s - 1];
     const Symbol next = text[s];
-    const bool smaller = i >= largerEnd[static_cast<std::size_t>(next)];
+    const bool smaller = i >= bucket[static_cast<std::size_t>(next)] || s == size - 1;
     if (c < next || (c == next && smaller)) {
       order[--bucket[static_cast<std::size_t>(c)]] = s - 1;
     } else if (mark && smaller) {
@@ -72,11 +73,10 @@ void InduceSmaller(const Symbol* text, int32_t* order, int32_t size,
 
 // Both passes; true marks the leftmost-smaller suffixes as InduceSmaller does.
 template <typename Symbol>
-void Induce(const Symbol* text, int32_t* order, int32_t size, const std::vector<int32_t>& counts,
-            std::vector<int32_t>& bucket, bool mark) {
+void Induce(const Symbol* text, int32_t* order, int32_t size, const Buffer<int32_t>& counts,
+            Buffer<int32_t>& bucket, bool mark) {
   InduceLarger(text, order, size, counts, bucket);
-  const std::vector<int32_t> largerEnd = bucket;
-  InduceSmaller(text, order, size, counts, largerEnd, bucket, mark);
+  InduceSmaller(text, order, size, counts, bucket, mark);
 }
 
 // Induced sorting: sort the leftmost-smaller ("LMS") substrings, name them, sort their
@@ -90,7 +90,8 @@ void SortSuffixes(const Symbol* text, int32_t* order, int32_t size, int32_t alph
     return;
   }
   // smaller[i]: suffix i is smaller than suffix i + 1.
-  std::vector<uint8_t> smaller(static_cast<std::size_t>(size));
+  Buffer<uint8_t> smaller;
+  ResizeOrThrow(smaller, static_cast<uint64_t>(size));
   smaller[static_cast<std::size_t>(size) - 1] = 1;
   for (int32_t i = size - 2; i >= 0; --i) {
     smaller[static_cast<std::size_t>(i)] =
@@ -102,9 +103,11 @@ void SortSuffixes(const Symbol* text, int32_t* order, int32_t size, int32_t alph
            !smaller[static_cast<std::size_t>(i) - 1];
   };
 
-  std::vector<int32_t> counts(static_cast<std::size_t>(alphabet));
+  Buffer<int32_t> counts;
+  counts.assign(static_cast<std::size_t>(alphabet), 0);
   for (int32_t i = 0; i < size; ++i) ++counts[static_cast<std::size_t>(text[i])];
-  std::vector<int32_t> bucket(static_cast<std::size_t>(alphabet));
+  Buffer<int32_t> bucket;
+  ResizeOrThrow(bucket, static_cast<uint64_t>(alphabet));
   FindBuckets(counts, bucket, true);
   std::fill(order, order + size, -1);
   for (int32_t i = 1; i < size; ++i) {
@@ -174,11 +177,11 @@ void SortSuffixes(const Symbol* text, int32_t* order, int32_t size, int32_t alph
 // position to the next, so the comparisons are linear in all. The unique final 0 stops
 // every comparison inside the text.
 template <typename Symbol>
-std::vector<int32_t> CommonPrefixes(std::span<const Symbol> text, std::span<const int32_t> order) {
+Buffer<int32_t> CommonPrefixes(std::span<const Symbol> text, std::span<const int32_t> order) {
   const auto size = static_cast<int32_t>(text.size());
   // before[p]: the suffix just before p in the order (-1 for the first); then, in place,
   // p's common prefix with it.
-  std::vector<int32_t> before;
+  Buffer<int32_t> before;
   ResizeOrThrow(before, text.size());
   before[static_cast<std::size_t>(order[0])] = -1;
   for (int32_t r = 1; r < size; ++r) before[static_cast<std::size_t>(order[r])] = order[r - 1];
@@ -198,7 +201,7 @@ std::vector<int32_t> CommonPrefixes(std::span<const Symbol> text, std::span<cons
     before[static_cast<std::size_t>(p)] = common;
     if (common > 0) --common;
   }
-  std::vector<int32_t> prefix;
+  Buffer<int32_t> prefix;
   ResizeOrThrow(prefix, text.size());
   for (int32_t r = 0; r < size; ++r) {
     if (r + kAhead < size) Prefetch(before.data() + order[r + kAhead]);
@@ -227,8 +230,8 @@ SuffixArray BuildSuffixArray(std::span<const uint16_t> text, int32_t alphabet) {
   return Build(text, alphabet);
 }
 
-std::vector<int32_t> RanksBefore(std::span<const int32_t> order, int32_t count) {
-  std::vector<int32_t> rank;
+Buffer<int32_t> RanksBefore(std::span<const int32_t> order, int32_t count) {
+  Buffer<int32_t> rank;
   ResizeOrThrow(rank, static_cast<uint64_t>(std::max(count, 0)));
   for (std::size_t r = 0; r < order.size(); ++r) {
     if (order[r] < count) rank[static_cast<std::size_t>(order[r])] = static_cast<int32_t>(r);

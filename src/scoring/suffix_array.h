@@ -4,16 +4,17 @@
 
 #include <cstdint>
 #include <span>
-#include <vector>
+
+#include "scoring/buffer.h"
 
 namespace scoring {
 
 struct SuffixArray {
   // order[r]: start of the r-th smallest suffix.
-  std::vector<int32_t> order;
+  Buffer<int32_t> order;
   // prefix[r]: length of the common prefix of the suffixes at order[r - 1] and order[r];
   // prefix[0] = 0.
-  std::vector<int32_t> prefix;
+  Buffer<int32_t> prefix;
 };
 
 // Sorts the suffixes of `text`. The text's last symbol must be 0 and occur nowhere else, every
@@ -24,6 +25,6 @@ SuffixArray BuildSuffixArray(std::span<const uint16_t> text, int32_t alphabet);
 
 // The inverse of `order` for the suffixes starting before `count`: the result's element p is
 // the r with order[r] == p, for every p < count.
-std::vector<int32_t> RanksBefore(std::span<const int32_t> order, int32_t count);
+Buffer<int32_t> RanksBefore(std::span<const int32_t> order, int32_t count);
 
 }  // namespace scoring

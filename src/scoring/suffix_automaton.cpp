@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 
-#include "scoring/checked_size.h"
+#include "scoring/buffer.h"
 
 namespace scoring {
 
