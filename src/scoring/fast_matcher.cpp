@@ -234,40 +234,78 @@ class EqualBlockIndex {
     }
   }
 
-  // The suffixes sharing length_ symbols are runs of the array, numbered in array order;
-  // each run's second-text positions are listed, then sorted.
-  void GroupByRuns() {
-    groupEnd_.assign(1, 0);
-    positions_.clear();
-    ReserveOrThrow(positions_, second_.size());
+  // Calls visit(begin, end) for each run [begin, end) of the array whose suffixes share
+  // length_ symbols and start in both texts, in array order.
+  template <typename Visit>
+  void ForEachSharedRun(Visit visit) const {
     const std::size_t size = order_.size();
-    const int32_t secondBegin = firstSize_ + 1;
-    const int32_t secondEnd = secondBegin + secondSize_;
-    int32_t groups = 0;
     for (std::size_t r = 0; r < size;) {
       bool inFirst = false, inSecond = false;
       std::size_t end = r;
       do {
         const int32_t position = order_[end];
         inFirst |= position < firstSize_;
-        inSecond |= position >= secondBegin && position < secondEnd;
+        inSecond |= InSecond(position);
         ++end;
       } while (end < size && prefix_[end] >= length_);
-      if (inFirst && inSecond) {
-        const auto listed = positions_.size();
-        for (; r < end; ++r) {
-          const int32_t position = order_[r];
-          if (position < firstSize_) {
-            group_[static_cast<std::size_t>(position)] = groups;
-          } else if (position >= secondBegin && position < secondEnd) {
-            positions_.push_back(position - secondBegin);
-          }
-        }
-        std::sort(positions_.begin() + static_cast<std::ptrdiff_t>(listed), positions_.end());
-        groupEnd_.push_back(static_cast<int32_t>(positions_.size()));
-        ++groups;
-      }
+      if (inFirst && inSecond) visit(r, end);
       r = end;
+    }
+  }
+
+  bool InSecond(int32_t position) const {
+    return position > firstSize_ && position <= firstSize_ + secondSize_;
+  }
+
+  // The runs of the array sharing length_ symbols are the groups, numbered in array order.
+  void GroupByRuns() {
+    const int32_t secondBegin = firstSize_ + 1;
+    groupEnd_.assign(1, 0);
+    int32_t groups = 0;
+    ForEachSharedRun([&](std::size_t begin, std::size_t end) {
+      int32_t seconds = 0;
+      for (std::size_t r = begin; r < end; ++r) {
+        const int32_t position = order_[r];
+        if (position < firstSize_) {
+          group_[static_cast<std::size_t>(position)] = groups;
+        } else if (InSecond(position)) {
+          ++seconds;
+        }
+      }
+      groupEnd_.push_back(groupEnd_.back() + seconds);
+      ++groups;
+    });
+    ResizeOrThrow(positions_, static_cast<uint64_t>(groupEnd_.back()));
+    if (groupEnd_.back() <= 8 * static_cast<int64_t>(groups)) {
+      // Small groups: each listed in array order, then sorted.
+      int32_t group = 0;
+      ForEachSharedRun([&](std::size_t begin, std::size_t end) {
+        int32_t* out = positions_.data() + groupEnd_[static_cast<std::size_t>(group)];
+        int32_t* const listed = out;
+        for (std::size_t r = begin; r < end; ++r) {
+          if (InSecond(order_[r])) *out++ = order_[r] - secondBegin;
+        }
+        std::sort(listed, out);
+        ++group;
+      });
+      return;
+    }
+    // Large groups: a counting sort of the second text's positions by group, kept in
+    // position order.
+    Buffer<int32_t> groupOf;
+    ResizeOrThrow(groupOf, second_.size());
+    std::fill(groupOf.begin(), groupOf.end(), -1);
+    int32_t group = 0;
+    ForEachSharedRun([&](std::size_t begin, std::size_t end) {
+      for (std::size_t r = begin; r < end; ++r) {
+        if (InSecond(order_[r])) groupOf[static_cast<std::size_t>(order_[r] - secondBegin)] = group;
+      }
+      ++group;
+    });
+    Buffer<int32_t> next(groupEnd_.begin(), groupEnd_.end());
+    for (int32_t q = 0; q < secondSize_; ++q) {
+      const int32_t g = groupOf[static_cast<std::size_t>(q)];
+      if (g >= 0) positions_[static_cast<std::size_t>(next[static_cast<std::size_t>(g)]++)] = q;
     }
   }
 
