@@ -148,10 +148,16 @@ TEST(FastMatcher, AgreesWithPlainScanOnTheHardFamilies) {
     SCOPED_TRACE(a.substr(0, 40) + " / " + b.substr(0, 40));
     ExpectSameCount(ToBytes(a), ToBytes(b));
   }
-  for (int alphabet : {2, 26}) {
-    const Bytes a = random.Text(n, alphabet);
-    ExpectSameCount(a, random.Text(n, alphabet));
-    ExpectSameCount(a, random.Edited(a, 2, alphabet));
+  // 256: every code, more than a suffix array over single bytes can take with its two
+  // separators.
+  for (int alphabet : {2, 26, 256}) {
+    const int base = alphabet == 256 ? 0 : 'A';
+    Bytes a = random.Text(n, alphabet, base);
+    if (alphabet == 256) {
+      for (int c = 0; c < 256; ++c) a.push_back(static_cast<uint8_t>(c));
+    }
+    ExpectSameCount(a, random.Text(n, alphabet, base));
+    ExpectSameCount(a, random.Edited(a, 2, alphabet, base));
   }
 }
 
