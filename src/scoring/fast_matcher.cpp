@@ -68,6 +68,16 @@ constexpr int64_t kLargestAutomatonPass = int64_t{1} << 18;
 
 enum class Search { kFound, kNone, kAbandoned };
 
+// Passes that scatter over a long text ask for the memory a little ahead, to keep several
+// cache misses in flight.
+constexpr std::size_t kAhead = 16;
+
+inline void Prefetch([[maybe_unused]] const void* address) {
+#if defined(__GNUC__)
+  __builtin_prefetch(address);
+#endif
+}
+
 // Blocks found through a suffix array of both texts. For a length U the suffixes that agree
 // in their first U symbols are neighbours in the array: grouping them gives each first-text
 // position the group of its U-symbol block, and each group the sorted list of its positions
@@ -92,29 +102,35 @@ class EqualBlockIndex {
       order_ = std::move(array.order);
       prefix_ = std::move(array.prefix);
     }
-    rank_ = RanksBefore(order_, firstSize_);
 
-    // reach_[i]: the larger common prefix with the nearest second-text suffix on either side
-    // in the array.
-    ResizeOrThrow(reach_, first.size());
+    // Each first-text suffix's rank, and its reach: the larger common prefix with the nearest
+    // second-text suffix on either side in the array. Written together, one cache line per
+    // suffix and pass.
+    ResizeOrThrow(firstSuffixes_, first.size());
     const std::size_t size = order_.size();
     int32_t common = 0;  // with the nearest second-text suffix so far (0: none yet)
     for (std::size_t r = 0; r < size; ++r) {
+      if (r + kAhead < size && order_[r + kAhead] < firstSize_) {
+        Prefetch(firstSuffixes_.data() + order_[r + kAhead]);
+      }
       if (r > 0) common = std::min(common, prefix_[r]);
       const int32_t position = order_[r];
       if (position > firstSize_) {
         common = std::numeric_limits<int32_t>::max();
       } else if (position < firstSize_) {
-        reach_[static_cast<std::size_t>(position)] = common;
+        firstSuffixes_[static_cast<std::size_t>(position)] = {static_cast<int32_t>(r), common};
       }
     }
     common = 0;
     for (std::size_t r = size; r-- > 0;) {
+      if (r >= kAhead && order_[r - kAhead] < firstSize_) {
+        Prefetch(firstSuffixes_.data() + order_[r - kAhead]);
+      }
       const int32_t position = order_[r];
       if (position > firstSize_) {
         common = std::numeric_limits<int32_t>::max();
       } else if (position < firstSize_) {
-        int32_t& reach = reach_[static_cast<std::size_t>(position)];
+        int32_t& reach = firstSuffixes_[static_cast<std::size_t>(position)].reach;
         reach = std::max(reach, common);
       }
       common = std::min(common, prefix_[r]);
@@ -132,7 +148,8 @@ class EqualBlockIndex {
     int64_t work = 0;
     const int32_t end1 = item.start1 + item.size1;  // one past
     for (int32_t i = item.start1; i < end1 && block.length < item.bound; ++i) {
-      const int32_t reach = std::min({reach_[static_cast<std::size_t>(i)], end1 - i, item.bound});
+      const int32_t reach =
+          std::min({firstSuffixes_[static_cast<std::size_t>(i)].reach, end1 - i, item.bound});
       if (reach <= block.length || reach < shortest) continue;
       // Usually the whole reach is there; otherwise the longest length that is, by halving
       // (a block's prefixes occur wherever it does).
@@ -333,7 +350,7 @@ class EqualBlockIndex {
       const int32_t q = order_[r] - offset;
       if (q >= item.start2 && q <= last2 && (found < 0 || q < found)) found = q;
     };
-    const auto rank = static_cast<std::size_t>(rank_[static_cast<std::size_t>(i)]);
+    const auto rank = static_cast<std::size_t>(firstSuffixes_[static_cast<std::size_t>(i)].rank);
     for (std::size_t r = rank; r > 0 && prefix_[r] >= length; ++work) consider(--r);
     for (std::size_t r = rank + 1; r < order_.size() && prefix_[r] >= length; ++r, ++work)
       consider(r);
@@ -349,11 +366,14 @@ class EqualBlockIndex {
   int32_t length_ = 0;                  // 0: not grouped yet
   Buffer<int32_t> order_;
   Buffer<int32_t> prefix_;
-  Buffer<int32_t> rank_;       // by first-text position
-  Buffer<int32_t> reach_;      // by first-text position
-  Buffer<int32_t> group_;      // by text position
-  Buffer<int32_t> groupEnd_;   // group g's positions are [groupEnd_[g], groupEnd_[g + 1])
-  Buffer<int32_t> positions_;  // second-text positions, by group
+  struct FirstSuffix {
+    int32_t rank;   // its place in order_
+    int32_t reach;  // its longest common prefix with any second-text suffix
+  };
+  Buffer<FirstSuffix> firstSuffixes_;  // by first-text position
+  Buffer<int32_t> group_;              // by text position
+  Buffer<int32_t> groupEnd_;           // group g's positions are [groupEnd_[g], groupEnd_[g + 1])
+  Buffer<int32_t> positions_;          // second-text positions, by group
 };
 
 // The earliest block of one short length in two ranges, through a hash table of the

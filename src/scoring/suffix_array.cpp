@@ -230,13 +230,4 @@ SuffixArray BuildSuffixArray(std::span<const uint16_t> text, int32_t alphabet) {
   return Build(text, alphabet);
 }
 
-Buffer<int32_t> RanksBefore(std::span<const int32_t> order, int32_t count) {
-  Buffer<int32_t> rank;
-  ResizeOrThrow(rank, static_cast<uint64_t>(std::max(count, 0)));
-  for (std::size_t r = 0; r < order.size(); ++r) {
-    if (order[r] < count) rank[static_cast<std::size_t>(order[r])] = static_cast<int32_t>(r);
-  }
-  return rank;
-}
-
 }  // namespace scoring

@@ -1,5 +1,4 @@
-// Suffix array (by induced sorting, linear time) with its longest-common-prefix array, and
-// the ranks of chosen suffixes.
+// Suffix array (by induced sorting, linear time) with its longest-common-prefix array.
 #pragma once
 
 #include <cstdint>
@@ -22,9 +21,5 @@ struct SuffixArray {
 // result (8 bytes a symbol) and, while it runs, 5 bytes a symbol more.
 SuffixArray BuildSuffixArray(std::span<const uint8_t> text, int32_t alphabet);
 SuffixArray BuildSuffixArray(std::span<const uint16_t> text, int32_t alphabet);
-
-// The inverse of `order` for the suffixes starting before `count`: the result's element p is
-// the r with order[r] == p, for every p < count.
-Buffer<int32_t> RanksBefore(std::span<const int32_t> order, int32_t count);
 
 }  // namespace scoring
