@@ -68,6 +68,10 @@ constexpr int64_t kLargestAutomatonPass = int64_t{1} << 18;
 
 enum class Search { kFound, kNone, kAbandoned };
 
+// A grouping scatters over both texts; a table stays in cache: a grouping is made for ranges
+// that have a short side once their tables have cost this many passes over both texts.
+constexpr int64_t kTablePasses = 4;
+
 // Passes that scatter over a long text ask for the memory a little ahead, to keep several
 // cache misses in flight.
 constexpr std::size_t kAhead = 16;
@@ -609,13 +613,14 @@ class Matcher {
   // blocks, where one range's remainder is nearly all of it); a table of the short side
   // finds a block in one pass over each range, in cache, and is the way for the long side
   // of a range whose short side is short. So: a grouping for a range with no short side, or
-  // once the tables have cost a pass over both texts since the last grouping; the grouping
+  // once the tables have cost a few passes over both texts since the last grouping; the grouping
   // when it is there, for as long as it does not cost the range more than a table would;
   // otherwise a table.
   bool ShortBlock(Pending& item, MatchBlock& block) {
     const int64_t work = static_cast<int64_t>(item.size1) + item.size2;
     const bool tabled = std::min(item.size1, item.size2) <= tuning_.shortTableSide;
-    if (index_->Length() != item.bound && (!tabled || shortCredit_ >= index_->Size())) {
+    if (index_->Length() != item.bound &&
+        (!tabled || shortCredit_ >= kTablePasses * index_->Size())) {
       Regroup(item.bound);
       shortCredit_ = 0;
     }
