@@ -444,14 +444,15 @@ class ShortBlockTable {
 
   // Each block of the range with its lowest start.
   void Fill(std::span<const uint8_t> text, std::size_t size) {
-    const std::size_t blocks = text.size() - size + 1;
+    // At most half full, and a power of two (sizes in 64 bits: a 32-bit size could wrap).
+    const uint64_t blocks = text.size() - size + 1;
     int32_t bits = 4;
-    while ((std::size_t{1} << bits) < 2 * blocks) ++bits;
-    const std::size_t capacity = std::size_t{1} << bits;
-    shift_ = 64 - bits;
+    while ((uint64_t{1} << bits) < 2 * blocks) ++bits;
+    const uint64_t capacity = uint64_t{1} << bits;
     if (slots_.size() < capacity) ResizeOrThrow(slots_, capacity);
-    mask_ = capacity - 1;
-    std::fill_n(slots_.begin(), capacity, Slot{0, -1});
+    shift_ = 64 - bits;
+    mask_ = static_cast<std::size_t>(capacity - 1);
+    std::fill_n(slots_.begin(), static_cast<std::size_t>(capacity), Slot{0, -1});
     ForEachNumber(text, size, [&](int32_t start, uint64_t number) {
       std::size_t at = Home(number);
       while (slots_[at].position >= 0 && slots_[at].number != number) at = (at + 1) & mask_;
