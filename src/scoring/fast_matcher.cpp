@@ -109,35 +109,35 @@ class EqualBlockIndex {
 
     // Each first-text suffix's rank, and its reach: the larger common prefix with the nearest
     // second-text suffix on either side in the array. Written together, one cache line per
-    // suffix and pass.
-    ResizeOrThrow(firstSuffixes_, first.size());
+    // suffix and pass, and without branches (suffixes of the two texts alternate at random):
+    // the other suffixes write to a spare entry at the end.
+    ResizeOrThrow(firstSuffixes_, first.size() + 1);
     const std::size_t size = order_.size();
+    const auto slot = [&](std::size_t r) {
+      return static_cast<std::size_t>(std::min(order_[r], firstSize_));
+    };
     int32_t common = 0;  // with the nearest second-text suffix so far (0: none yet)
     for (std::size_t r = 0; r < size; ++r) {
-      if (r + kAhead < size && order_[r + kAhead] < firstSize_) {
-        Prefetch(firstSuffixes_.data() + order_[r + kAhead]);
-      }
-      if (r > 0) common = std::min(common, prefix_[r]);
-      const int32_t position = order_[r];
-      if (position > firstSize_) {
-        common = std::numeric_limits<int32_t>::max();
-      } else if (position < firstSize_) {
-        firstSuffixes_[static_cast<std::size_t>(position)] = {static_cast<int32_t>(r), common};
-      }
+      if (r + kAhead < size) Prefetch(firstSuffixes_.data() + slot(r + kAhead));
+      common = std::min(common, prefix_[r]);  // prefix_[0] is 0
+      if (order_[r] > firstSize_) common = std::numeric_limits<int32_t>::max();
+      firstSuffixes_[slot(r)] = {static_cast<int32_t>(r), common};
     }
     common = 0;
     for (std::size_t r = size; r-- > 0;) {
-      if (r >= kAhead && order_[r - kAhead] < firstSize_) {
-        Prefetch(firstSuffixes_.data() + order_[r - kAhead]);
-      }
-      const int32_t position = order_[r];
-      if (position > firstSize_) {
-        common = std::numeric_limits<int32_t>::max();
-      } else if (position < firstSize_) {
-        int32_t& reach = firstSuffixes_[static_cast<std::size_t>(position)].reach;
-        reach = std::max(reach, common);
-      }
+      if (r >= kAhead) Prefetch(firstSuffixes_.data() + slot(r - kAhead));
+      if (order_[r] > firstSize_) common = std::numeric_limits<int32_t>::max();
+      int32_t& reach = firstSuffixes_[slot(r)].reach;
+      reach = std::max(reach, common);
       common = std::min(common, prefix_[r]);
+    }
+    ResizeOrThrow(reachMax_, (first.size() + kSpan - 1) / kSpan);
+    for (std::size_t span = 0; span < reachMax_.size(); ++span) {
+      int32_t most = 0;
+      const std::size_t end = std::min(first.size(), (span + 1) * kSpan);
+      for (std::size_t i = span * kSpan; i < end; ++i)
+        most = std::max(most, firstSuffixes_[i].reach);
+      reachMax_[span] = most;
     }
   }
 
@@ -152,6 +152,13 @@ class EqualBlockIndex {
     int64_t work = 0;
     const int32_t end1 = item.start1 + item.size1;  // one past
     for (int32_t i = item.start1; i < end1 && block.length < item.bound; ++i) {
+      // Whole spans that cannot beat the best so far at once (most of them, on long texts).
+      while (i % kSpan == 0 && i + kSpan <= end1 &&
+             reachMax_[static_cast<std::size_t>(i / kSpan)] <
+                 std::max(block.length + 1, shortest)) {
+        i += kSpan;
+      }
+      if (i >= end1) break;
       const int32_t reach =
           std::min({firstSuffixes_[static_cast<std::size_t>(i)].reach, end1 - i, item.bound});
       if (reach <= block.length || reach < shortest) continue;
@@ -217,10 +224,7 @@ class EqualBlockIndex {
  private:
   // Groups of at most this many blocks are numbered directly: the table stays no larger
   // than the texts, and small enough to stay mostly in cache.
-  uint64_t MostDirectBlocks() const {
-    return std::max<uint64_t>(uint64_t{1} << 16,
-                              std::min<uint64_t>(order_.size(), uint64_t{1} << 20));
-  }
+  uint64_t MostDirectBlocks() const { return std::min<uint64_t>(order_.size(), uint64_t{1} << 20); }
 
   // The group of the block at each position is its number, written in base symbols_.
   void GroupByNumber(uint64_t blocks) {
@@ -255,60 +259,67 @@ class EqualBlockIndex {
     }
   }
 
-  // Calls visit(begin, end) for each run [begin, end) of the array whose suffixes share
-  // length_ symbols and start in both texts, in array order.
-  template <typename Visit>
-  void ForEachSharedRun(Visit visit) const {
-    const std::size_t size = order_.size();
-    for (std::size_t r = 0; r < size;) {
-      bool inFirst = false, inSecond = false;
-      std::size_t end = r;
-      do {
-        const int32_t position = order_[end];
-        inFirst |= position < firstSize_;
-        inSecond |= InSecond(position);
-        ++end;
-      } while (end < size && prefix_[end] >= length_);
-      if (inFirst && inSecond) visit(r, end);
-      r = end;
-    }
-  }
-
   bool InSecond(int32_t position) const {
     return position > firstSize_ && position <= firstSize_ + secondSize_;
+  }
+
+  // One past the run of the array that starts at `begin`, of suffixes sharing length_ symbols.
+  std::size_t RunEnd(std::size_t begin) const {
+    std::size_t end = begin + 1;
+    while (end < order_.size() && prefix_[end] >= length_) ++end;
+    return end;
   }
 
   // The runs of the array sharing length_ symbols are the groups, numbered in array order.
   void GroupByRuns() {
     const int32_t secondBegin = firstSize_ + 1;
-    groupEnd_.assign(1, 0);
-    int32_t groups = 0;
-    ForEachSharedRun([&](std::size_t begin, std::size_t end) {
+    const std::size_t size = order_.size();
+    // First where the runs with suffixes of both texts start, in one pass without a branch
+    // per run (runs are often short, and their ends unpredictable). There are at most as
+    // many as second-text positions.
+    ResizeOrThrow(runStarts_, static_cast<uint64_t>(secondSize_) + 1);
+    std::size_t runs = 0;
+    std::size_t start = 0;
+    bool inFirst = false, inSecond = false;
+    for (std::size_t r = 0; r < size; ++r) {
+      const bool boundary = prefix_[r] < length_;
+      runStarts_[runs] = static_cast<int32_t>(start);
+      runs += boundary & inFirst & inSecond;
+      start = boundary ? r : start;
+      const int32_t position = order_[r];
+      inFirst = (!boundary & inFirst) | (position < firstSize_);
+      inSecond = (!boundary & inSecond) | InSecond(position);
+    }
+    runStarts_[runs] = static_cast<int32_t>(start);
+    runs += inFirst & inSecond;
+
+    ResizeOrThrow(groupEnd_, static_cast<uint64_t>(runs) + 1);
+    groupEnd_[0] = 0;
+    for (std::size_t g = 0; g < runs; ++g) {
+      const auto begin = static_cast<std::size_t>(runStarts_[g]);
       int32_t seconds = 0;
-      for (std::size_t r = begin; r < end; ++r) {
+      for (std::size_t r = begin, end = RunEnd(begin); r < end; ++r) {
         const int32_t position = order_[r];
         if (position < firstSize_) {
-          group_[static_cast<std::size_t>(position)] = groups;
+          group_[static_cast<std::size_t>(position)] = static_cast<int32_t>(g);
         } else if (InSecond(position)) {
           ++seconds;
         }
       }
-      groupEnd_.push_back(groupEnd_.back() + seconds);
-      ++groups;
-    });
-    ResizeOrThrow(positions_, static_cast<uint64_t>(groupEnd_.back()));
-    if (groupEnd_.back() <= 8 * static_cast<int64_t>(groups)) {
+      groupEnd_[g + 1] = groupEnd_[g] + seconds;
+    }
+    ResizeOrThrow(positions_, static_cast<uint64_t>(groupEnd_[runs]));
+    if (groupEnd_[runs] <= 8 * static_cast<int64_t>(runs)) {
       // Small groups: each listed in array order, then sorted.
-      int32_t group = 0;
-      ForEachSharedRun([&](std::size_t begin, std::size_t end) {
-        int32_t* out = positions_.data() + groupEnd_[static_cast<std::size_t>(group)];
-        int32_t* const listed = out;
-        for (std::size_t r = begin; r < end; ++r) {
+      for (std::size_t g = 0; g < runs; ++g) {
+        const auto begin = static_cast<std::size_t>(runStarts_[g]);
+        int32_t* const listed = positions_.data() + groupEnd_[g];
+        int32_t* out = listed;
+        for (std::size_t r = begin, end = RunEnd(begin); r < end; ++r) {
           if (InSecond(order_[r])) *out++ = order_[r] - secondBegin;
         }
         std::sort(listed, out);
-        ++group;
-      });
+      }
       return;
     }
     // Large groups: a counting sort of the second text's positions by group, kept in
@@ -316,13 +327,14 @@ class EqualBlockIndex {
     Buffer<int32_t> groupOf;
     ResizeOrThrow(groupOf, second_.size());
     std::fill(groupOf.begin(), groupOf.end(), -1);
-    int32_t group = 0;
-    ForEachSharedRun([&](std::size_t begin, std::size_t end) {
-      for (std::size_t r = begin; r < end; ++r) {
-        if (InSecond(order_[r])) groupOf[static_cast<std::size_t>(order_[r] - secondBegin)] = group;
+    for (std::size_t g = 0; g < runs; ++g) {
+      const auto begin = static_cast<std::size_t>(runStarts_[g]);
+      for (std::size_t r = begin, end = RunEnd(begin); r < end; ++r) {
+        if (InSecond(order_[r])) {
+          groupOf[static_cast<std::size_t>(order_[r] - secondBegin)] = static_cast<int32_t>(g);
+        }
       }
-      ++group;
-    });
+    }
     Buffer<int32_t> next(groupEnd_.begin(), groupEnd_.end());
     for (int32_t q = 0; q < secondSize_; ++q) {
       const int32_t g = groupOf[static_cast<std::size_t>(q)];
@@ -375,9 +387,13 @@ class EqualBlockIndex {
     int32_t reach;  // its longest common prefix with any second-text suffix
   };
   Buffer<FirstSuffix> firstSuffixes_;  // by first-text position
-  Buffer<int32_t> group_;              // by text position
-  Buffer<int32_t> groupEnd_;           // group g's positions are [groupEnd_[g], groupEnd_[g + 1])
-  Buffer<int32_t> positions_;          // second-text positions, by group
+  // The reach search skips whole spans of positions by their largest reach.
+  static constexpr int32_t kSpan = 64;
+  Buffer<int32_t> reachMax_;   // by span of first-text positions
+  Buffer<int32_t> group_;      // by first-text position (-1: in no group)
+  Buffer<int32_t> groupEnd_;   // group g's positions are [groupEnd_[g], groupEnd_[g + 1])
+  Buffer<int32_t> positions_;  // second-text positions, by group
+  Buffer<int32_t> runStarts_;  // by group, when the groups are runs of the array
 };
 
 // The earliest block of one short length in two ranges, through a hash table of the
