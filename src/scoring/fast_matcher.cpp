@@ -57,8 +57,8 @@ bool LowerBound(const Pending& x, const Pending& y) {
   return x.bound < y.bound;
 }
 
-// Below this the blocks are short and common, and searching by reach rarely pays; the
-// ranges wait for a grouping of the suffix array by their length instead.
+// Below this the blocks are short and common, and searching by reach rarely pays: the
+// ranges take tables of their short blocks, or a grouping of the suffix array by length.
 constexpr int32_t kLongBlock = 8;
 
 // By default the suffix array is built before any automaton pass over more characters than
@@ -87,7 +87,8 @@ inline void Prefetch([[maybe_unused]] const void* address) {
 // position the group of its U-symbol block, and each group the sorted list of its positions
 // in the second text; one pass regroups for a new length. Each first-text position's longest
 // match anywhere in the second text ("reach") leads the search for long blocks.
-// Memory: 16 bytes a symbol of both texts, 24 once grouped, 13 more while it is built.
+// Memory, a symbol of both texts: 12 bytes (the array, its common prefixes, each first-text
+// position's rank and reach), up to 8 more once grouped, 13 at most while it is built.
 class EqualBlockIndex {
  public:
   EqualBlockIndex(std::span<const uint8_t> first, std::span<const uint8_t> second)
