@@ -94,13 +94,13 @@ void CheckScore(std::string_view a, std::string_view b) {
     try {
       score = Module1::NameMatchScore(first, second, *text);
     } catch (const runtime::RuntimeError& error) {
-      if (error.kind() != runtime::ErrorKind::kOverflow)
-        Fail("error kind", 0, static_cast<int>(error.kind()));
+      if (error.Kind() != runtime::ErrorKind::kOverflow)
+        Fail("error kind", 0, static_cast<int>(error.Kind()));
       raised = true;
     }
     // Between calls the code arrays are empty and hold no storage, however the call ended.
-    if (!Module1::Codes1.empty() || !Module1::Codes2.empty() || Module1::Codes1.capacity() != 0 ||
-        Module1::Codes2.capacity() != 0) {
+    if (!Module1::Codes1.IsEmpty() || !Module1::Codes2.IsEmpty() || Module1::Codes1.Capacity() != 0 ||
+        Module1::Codes2.Capacity() != 0) {
       Fail("code arrays left filled", 0, 1);
     }
     const bool shouldRaise = tooWide && !equal && !oneEmpty;

@@ -229,8 +229,8 @@ TEST(FastMatcher, LargeInputsNeedNoDeepStack) {
   for (int i = 0; i < n; ++i) ab += u"AB";
   const runtime::PortableTextServices text;
   EXPECT_EQ(Module1::NameMatchScore(allA, ab, text), 5.0 * n / (4 * n));
-  EXPECT_TRUE(Module1::Codes1.empty());
-  EXPECT_TRUE(Module1::Codes2.empty());
+  EXPECT_TRUE(Module1::Codes1.IsEmpty());
+  EXPECT_TRUE(Module1::Codes2.IsEmpty());
 
   // Staircases: A^t..A^1 are all matched, the separators never.
   const int steps = 300;
@@ -248,7 +248,7 @@ TEST(CountMatches, RaisesWhatThePlainScanRaises) {
     try {
       Module1::CountMatches(s1, e1, s2, e2);
     } catch (const runtime::RuntimeError& e) {
-      return static_cast<int>(e.kind());
+      return static_cast<int>(e.Kind());
     }
     return -1;
   };

@@ -404,7 +404,7 @@ TEST(WindowFromDescription, AMissingPictureIsNamedAsTheCause) {
     form.Load();
     FAIL() << "the window was built without its picture";
   } catch (const runtime::RuntimeError& error) {
-    EXPECT_EQ(error.kind(), runtime::ErrorKind::kControlCallFailed);
+    EXPECT_EQ(error.Kind(), runtime::ErrorKind::kControlCallFailed);
     // ERROR_RESOURCE_NAME_NOT_FOUND, with the platform's wording after it.
     const std::wstring report = runtime::DescribeFailure(error);
     const std::wstring cause = L"loading the bitmap resource 999 (error 1814: ";

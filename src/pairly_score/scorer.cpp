@@ -18,8 +18,8 @@ constexpr const char* kUsage =
     "       pairly-score --batch   (reads NAME1<TAB>NAME2 lines from standard input)\n";
 
 std::string ErrorText(const runtime::RuntimeError& error) {
-  return "run-time error " + std::to_string(runtime::ErrorNumber(error.kind())) + ": " +
-         runtime::ErrorDescription(error.kind());
+  return "run-time error " + std::to_string(runtime::ErrorNumber(error.Kind())) + ": " +
+         runtime::ErrorDescription(error.Kind());
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ UINT CaptionFormat(const ControlDescription& label) {
 
 void ReportError(const Application& application, const std::exception& error) {
   if (const auto* runtimeError = dynamic_cast<const RuntimeError*>(&error)) {
-    application.ShowMessage(Utf16ToWide(ErrorReport(runtimeError->kind())));
+    application.ShowMessage(Utf16ToWide(ErrorReport(runtimeError->Kind())));
   } else {
     application.ShowMessage(L"Run-time error:\n\n" + Utf16ToWide(Utf8ToUtf16(error.what())));
   }

@@ -22,7 +22,7 @@ class RuntimeError : public std::runtime_error {
   // A platform call that failed: what the program was doing, e.g. "loading the bitmap resource
   // 101", and the error code the platform gave for it at that moment (0: none given).
   RuntimeError(ErrorKind kind, std::string failedCall, uint32_t systemCode);
-  ErrorKind kind() const { return kind_; }
+  ErrorKind Kind() const { return kind_; }
   const std::string& FailedCall() const { return failedCall_; }
   uint32_t SystemCode() const { return systemCode_; }
 
