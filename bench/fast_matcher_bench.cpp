@@ -37,8 +37,8 @@ void Fast(benchmark::State& state, std::string family, std::size_t n) {
     benchmark::DoNotOptimize(k);
   }
   state.counters["K"] = k;
-  state.counters["shortcut"] = stats.shortcut_enabled;
-  state.counters["automaton_chars"] = static_cast<double>(stats.automaton_characters);
+  state.counters["indexBuilt"] = stats.indexBuilt;
+  state.counters["automatonCharacters"] = static_cast<double>(stats.automatonCharacters);
 }
 
 void Plain(benchmark::State& state, std::string family, std::size_t n) {

@@ -36,7 +36,7 @@ void CheckRoundTrip(double value, std::u16string_view separator) {
   try {
     text = runtime::NumberToText(value, separator);
   } catch (const RuntimeError& error) {
-    if (std::isfinite(value) || error.kind() != ErrorKind::kFloatingPoint)
+    if (std::isfinite(value) || error.Kind() != ErrorKind::kFloatingPoint)
       Fail("write raised", value, u"");
     return;
   }
@@ -46,7 +46,7 @@ void CheckRoundTrip(double value, std::u16string_view separator) {
   try {
     back = runtime::TextToNumber(text, separator);
   } catch (const RuntimeError& error) {
-    if (error.kind() == ErrorKind::kOverflow && std::fabs(value) >= kLargestReadable) return;
+    if (error.Kind() == ErrorKind::kOverflow && std::fabs(value) >= kLargestReadable) return;
     Fail("written text does not read back", value, text);
   }
   if (!std::isfinite(back)) Fail("read back non-finite", value, text);
@@ -63,7 +63,7 @@ void CheckRead(std::u16string_view text, std::u16string_view separator) {
     const double value = runtime::TextToNumber(text, separator);
     if (!std::isfinite(value)) Fail("read non-finite", value, text);
   } catch (const RuntimeError& error) {
-    if (error.kind() != ErrorKind::kTypeMismatch && error.kind() != ErrorKind::kOverflow) {
+    if (error.Kind() != ErrorKind::kTypeMismatch && error.Kind() != ErrorKind::kOverflow) {
       Fail("read raised the wrong error", 0, text);
     }
   }
@@ -95,7 +95,7 @@ void CheckDecimal(const uint8_t* data, std::size_t size, std::u16string_view sep
     const double value = runtime::TextToNumber(text, separator);
     if (value != expected) Fail("read differently from strtod", value, text);
   } catch (const RuntimeError& error) {
-    if (error.kind() != ErrorKind::kOverflow || std::isfinite(expected)) {
+    if (error.Kind() != ErrorKind::kOverflow || std::isfinite(expected)) {
       Fail("read raised where strtod reads", expected, text);
     }
   }

@@ -30,11 +30,12 @@ constexpr int64_t kPlainScanPairs = 1 << 16;
   std::abort();
 }
 
-// Every way of running the fast matcher: default, the shortcut forced from the start, and
-// each with the plain scan for small ranges switched off so short inputs reach the
-// automaton, the suffix array and the switch between them.
+// Every way of running the fast matcher: default, the suffix array's searches forced from
+// the start, and each with the plain scan for small ranges switched off so short inputs reach
+// the automaton, the suffix array, the tables of short blocks and the switches between them;
+// and once with the tables off, so that short blocks come from groupings of the array.
 constexpr MatcherTuning kTunings[] = {
-    {}, {0, 2048}, {0, 0}, {-1, 0}, {1, 0}, {std::numeric_limits<int64_t>::max(), 0},
+    {}, {0, 2048}, {0, 0}, {-1, 0}, {1, 0}, {std::numeric_limits<int64_t>::max(), 0}, {1, 0, 0},
 };
 
 // Fewer for the extra checks: quicker runs are worth more than repeated ones.
@@ -70,46 +71,46 @@ void CheckScore(std::string_view a, std::string_view b) {
   const std::u16string first = runtime::Utf8ToUtf16(a);
   const std::u16string second = runtime::Utf8ToUtf16(b);
   const runtime::PortableTextServices portable;
-  const DoubleByteText double_byte;
+  const DoubleByteText doubleByte;
   for (const runtime::TextServices* text :
        {static_cast<const runtime::TextServices*>(&portable),
-        static_cast<const runtime::TextServices*>(&double_byte)}) {
+        static_cast<const runtime::TextServices*>(&doubleByte)}) {
     // The codes as the score should see them.
     std::basic_string<uint8_t> codes[2];
-    bool too_wide = false;
+    bool tooWide = false;
     const std::u16string* names[2] = {&first, &second};
     for (int n = 0; n < 2; ++n) {
       for (char16_t c : *names[n]) {
         const int32_t code = text->AnsiCode(runtime::PortableUpperCase(c));
-        too_wide |= code > 255;
+        tooWide |= code > 255;
         codes[n].push_back(static_cast<uint8_t>(code));
       }
     }
     const bool equal = text->UpperCase(first) == text->UpperCase(second);
-    const bool one_empty = first.empty() || second.empty();
+    const bool oneEmpty = first.empty() || second.empty();
 
     double score = -1;
     bool raised = false;
     try {
       score = Module1::NameMatchScore(first, second, *text);
     } catch (const runtime::RuntimeError& error) {
-      if (error.kind() != runtime::ErrorKind::kOverflow)
-        Fail("error kind", 0, static_cast<int>(error.kind()));
+      if (error.Kind() != runtime::ErrorKind::kOverflow)
+        Fail("error kind", 0, static_cast<int>(error.Kind()));
       raised = true;
     }
     // Between calls the code arrays are empty and hold no storage, however the call ended.
-    if (!Module1::Codes1.empty() || !Module1::Codes2.empty() || Module1::Codes1.capacity() != 0 ||
-        Module1::Codes2.capacity() != 0) {
+    if (!Module1::Codes1.IsEmpty() || !Module1::Codes2.IsEmpty() || Module1::Codes1.Capacity() != 0 ||
+        Module1::Codes2.Capacity() != 0) {
       Fail("code arrays left filled", 0, 1);
     }
-    const bool should_raise = too_wide && !equal && !one_empty;
-    if (raised != should_raise) Fail("raised", should_raise, raised);
+    const bool shouldRaise = tooWide && !equal && !oneEmpty;
+    if (raised != shouldRaise) Fail("raised", shouldRaise, raised);
     if (raised) continue;
 
     double expected;
     if (equal) {
       expected = 1.0;
-    } else if (one_empty) {
+    } else if (oneEmpty) {
       expected = 0.0;
     } else {
       const auto size1 = static_cast<int32_t>(codes[0].size());

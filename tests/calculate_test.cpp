@@ -96,13 +96,13 @@ TEST(Calculate, RuntimeErrorLeavesTheWindowAsItWas) {
     Calculate(view, dbcs);
     FAIL() << "expected the overflow error";
   } catch (const runtime::RuntimeError& error) {
-    EXPECT_EQ(error.kind(), runtime::ErrorKind::kOverflow);
+    EXPECT_EQ(error.Kind(), runtime::ErrorKind::kOverflow);
   }
   EXPECT_EQ(Printable(view.result2), "1.66666666666667");
   EXPECT_EQ(Printable(view.result), "166%");
   EXPECT_TRUE(view.events.empty()) << "failing before any caption was written writes none";
-  EXPECT_TRUE(Module1::Codes1.empty());
-  EXPECT_TRUE(Module1::Codes2.empty());
+  EXPECT_TRUE(Module1::Codes1.IsEmpty());
+  EXPECT_TRUE(Module1::Codes2.IsEmpty());
 
   // An error after the captions were written (result2 cannot be read back) restores them.
   View broken(u"JOHN", u"JANE");

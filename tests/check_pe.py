@@ -17,6 +17,7 @@ SYSTEM_DLLS = {
     "kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll", "advapi32.dll", "ole32.dll",
     "oleaut32.dll", "shell32.dll", "comctl32.dll", "windowscodecs.dll", "uxtheme.dll",
     "shlwapi.dll", "comdlg32.dll", "bcrypt.dll", "ucrtbase.dll", "ntdll.dll", "imm32.dll",
+    "oleacc.dll",
 }
 
 

@@ -38,7 +38,7 @@ void ExpectSameCount(const Bytes& a, const Bytes& b, int32_t s1, int32_t e1, int
   const int32_t expected = PlainMatchCount(a, b, s1, e1, s2, e2);
   for (const MatcherTuning* tuning : {&kAutomatonOnly, &kShortcutForced, &kDefault}) {
     ASSERT_EQ(FastMatchCount(a, b, s1, e1, s2, e2, *tuning), expected)
-        << "budget " << tuning->automaton_budget << ", plain " << tuning->plain_scan_pairs
+        << "budget " << tuning->automatonBudget << ", plain " << tuning->plainScanPairs
         << "\n a=" << std::string(a.begin(), a.end()) << "\n b=" << std::string(b.begin(), b.end())
         << "\n ranges " << s1 << ".." << e1 << ", " << s2 << ".." << e2;
   }
@@ -148,10 +148,16 @@ TEST(FastMatcher, AgreesWithPlainScanOnTheHardFamilies) {
     SCOPED_TRACE(a.substr(0, 40) + " / " + b.substr(0, 40));
     ExpectSameCount(ToBytes(a), ToBytes(b));
   }
-  for (int alphabet : {2, 26}) {
-    const Bytes a = random.Text(n, alphabet);
-    ExpectSameCount(a, random.Text(n, alphabet));
-    ExpectSameCount(a, random.Edited(a, 2, alphabet));
+  // 256: every code, more than a suffix array over single bytes can take with its two
+  // separators.
+  for (int alphabet : {2, 26, 256}) {
+    const int base = alphabet == 256 ? 0 : 'A';
+    Bytes a = random.Text(n, alphabet, base);
+    if (alphabet == 256) {
+      for (int c = 0; c < 256; ++c) a.push_back(static_cast<uint8_t>(c));
+    }
+    ExpectSameCount(a, random.Text(n, alphabet, base));
+    ExpectSameCount(a, random.Edited(a, 2, alphabet, base));
   }
 }
 
@@ -160,16 +166,36 @@ TEST(FastMatcher, AgreesWithPlainScanWhereTheDefaultMixesMethods) {
   // with blocks both longer and shorter than the reach search tries.
   RandomTexts random(19);
   for (int percent : {3, 12, 100}) {
+    SCOPED_TRACE(percent);
     const Bytes a = random.Text(2500, 4);
-    // 100: unrelated texts.
+    // 100: unrelated texts, with no block as long as the reach search tries.
     const Bytes b = percent == 100 ? random.Text(2500, 2) : random.Edited(a, percent, 4);
     ExpectSameCount(a, b);
     MatcherStats stats;
     FastMatchCount(a, b, 1, Size(a), 1, Size(b), kDefault, &stats);
-    EXPECT_TRUE(stats.shortcut_enabled);
-    EXPECT_GT(stats.reach_searches, 0);
-    EXPECT_GT(stats.automaton_calls, 0);
+    EXPECT_TRUE(stats.indexBuilt);
+    EXPECT_GT(stats.automatonCalls, 0);
+    EXPECT_GT(percent == 100 ? stats.reachSearchesEmpty : stats.reachSearches, 0);
+    if (percent == 100) {
+      EXPECT_GT(stats.groupingHits, 0);
+    }
   }
+}
+
+TEST(FastMatcher, ReachSearchFindsTheLongBlocksOfAnEditedCopy) {
+  // What the reach search is for: long blocks that occur once. If it stopped finding them
+  // (for one, through wrong ranks of the suffixes), every count would stay right, only
+  // slower, so its use is checked here.
+  RandomTexts random(23);
+  const Bytes a = random.Text(40000, 26);
+  const Bytes b = random.Edited(a, 2, 26);
+  MatcherStats stats;
+  EXPECT_EQ(FastMatchCount(a, b, 1, Size(a), 1, Size(b), kDefault, &stats),
+            FastMatchCount(a, b, 1, Size(a), 1, Size(b), kAutomatonOnly));
+  EXPECT_TRUE(stats.indexBuilt);
+  EXPECT_GT(stats.reachSearches, 300);
+  EXPECT_EQ(stats.reachSearchesAbandoned, 0);
+  EXPECT_LT(stats.automatonCalls, stats.reachSearches / 10);
 }
 
 TEST(FastMatcher, ForcedShortcutTakesTheShortcut) {
@@ -178,41 +204,41 @@ TEST(FastMatcher, ForcedShortcutTakesTheShortcut) {
   MatcherStats stats;
   const Bytes a = ToBytes(Repeat("AB", 100)), b = ToBytes(Repeat("AC", 100));
   EXPECT_EQ(FastMatchCount(a, b, 1, Size(a), 1, Size(b), kShortcutForced, &stats), 100);
-  EXPECT_TRUE(stats.shortcut_enabled);
-  EXPECT_GT(stats.shortcut_hits, 90);
-  EXPECT_GT(stats.shortcut_misses + stats.automaton_calls, 0);
+  EXPECT_TRUE(stats.indexBuilt);
+  EXPECT_GT(stats.groupingHits, 90);
+  EXPECT_GT(stats.groupingMisses + stats.automatonCalls, 0);
   MatcherStats stairs;
   const Bytes up = ToBytes(Staircase(20, 'B')), down = ToBytes(Staircase(20, 'C'));
   EXPECT_EQ(FastMatchCount(up, down, 1, Size(up), 1, Size(down), kShortcutForced, &stairs), 210);
-  EXPECT_GT(stairs.reach_searches, 15);
+  EXPECT_GT(stairs.reachSearches, 15);
 
   // The default turns it on by itself once the recursion runs deep.
   MatcherStats deep;
-  const Bytes all_a = ToBytes(std::string(4000, 'A')), ab = ToBytes(Repeat("AB", 2000));
-  EXPECT_EQ(FastMatchCount(all_a, ab, 1, 4000, 1, 4000, kDefault, &deep), 2000);
-  EXPECT_TRUE(deep.shortcut_enabled);
-  EXPECT_GT(deep.shortcut_hits, 1000);
+  const Bytes allA = ToBytes(std::string(4000, 'A')), ab = ToBytes(Repeat("AB", 2000));
+  EXPECT_EQ(FastMatchCount(allA, ab, 1, 4000, 1, 4000, kDefault, &deep), 2000);
+  EXPECT_TRUE(deep.indexBuilt);
+  EXPECT_GT(deep.groupingHits, 1000);
 }
 
 TEST(FastMatcher, LargeInputsNeedNoDeepStack) {
   // 'A' x 2n against (AB) x n: n blocks of one, each the next level's right remainder,
   // so n levels of recursion, which would overflow a native stack.
   const int n = 100000;
-  const std::u16string all_a(2 * n, u'A');
+  const std::u16string allA(2 * n, u'A');
   std::u16string ab;
   for (int i = 0; i < n; ++i) ab += u"AB";
   const runtime::PortableTextServices text;
-  EXPECT_EQ(Module1::NameMatchScore(all_a, ab, text), 5.0 * n / (4 * n));
-  EXPECT_TRUE(Module1::Codes1.empty());
-  EXPECT_TRUE(Module1::Codes2.empty());
+  EXPECT_EQ(Module1::NameMatchScore(allA, ab, text), 5.0 * n / (4 * n));
+  EXPECT_TRUE(Module1::Codes1.IsEmpty());
+  EXPECT_TRUE(Module1::Codes2.IsEmpty());
 
   // Staircases: A^t..A^1 are all matched, the separators never.
   const int steps = 300;
   const Bytes up = ToBytes(Staircase(steps, 'B')), down = ToBytes(Staircase(steps, 'C'));
   EXPECT_EQ(FastMatchCount(up, down, 1, Size(up), 1, Size(down)), steps * (steps + 1) / 2);
   // Equal texts and a longer copy of one letter match whole.
-  const Bytes long_a = ToBytes(std::string(300001, 'A'));
-  EXPECT_EQ(FastMatchCount(long_a, long_a, 1, 300000, 1, 300001), 300000);
+  const Bytes longA = ToBytes(std::string(300001, 'A'));
+  EXPECT_EQ(FastMatchCount(longA, longA, 1, 300000, 1, 300001), 300000);
 }
 
 TEST(CountMatches, RaisesWhatThePlainScanRaises) {
@@ -222,7 +248,7 @@ TEST(CountMatches, RaisesWhatThePlainScanRaises) {
     try {
       Module1::CountMatches(s1, e1, s2, e2);
     } catch (const runtime::RuntimeError& e) {
-      return static_cast<int>(e.kind());
+      return static_cast<int>(e.Kind());
     }
     return -1;
   };
@@ -241,25 +267,24 @@ TEST(SuffixArray, SortsSuffixesAndTheirCommonPrefixes) {
   RandomTexts random(17);
   for (int trial = 0; trial < 400; ++trial) {
     const int size = random.Between(1, 60);
-    std::vector<int32_t> text(static_cast<std::size_t>(size));
-    for (auto& c : text) c = random.Between(1, 1 + trial % 4);
+    std::vector<uint8_t> text(static_cast<std::size_t>(size));
+    for (auto& c : text) c = static_cast<uint8_t>(random.Between(1, 1 + trial % 4));
     text.back() = 0;
-    std::vector<int32_t> order(text.size()), scratch(text.size()), prefix(text.size());
-    scoring::BuildSuffixArray(text, 6, order);
-    scoring::BuildCommonPrefixes(text, order, scratch, prefix);
+    const scoring::SuffixArray array = scoring::BuildSuffixArray(text, 6);
 
     std::vector<int32_t> expected(text.size());
     std::iota(expected.begin(), expected.end(), 0);
     const auto suffix = [&](int32_t i) {
-      return std::vector<int32_t>(text.begin() + i, text.end());
+      return std::vector<uint8_t>(text.begin() + i, text.end());
     };
     std::sort(expected.begin(), expected.end(),
               [&](int32_t x, int32_t y) { return suffix(x) < suffix(y); });
-    ASSERT_EQ(order, expected);
-    for (std::size_t r = 1; r < order.size(); ++r) {
-      const auto x = suffix(order[r - 1]), y = suffix(order[r]);
+    ASSERT_EQ(std::vector<int32_t>(array.order.begin(), array.order.end()), expected);
+    ASSERT_EQ(array.prefix[0], 0);
+    for (std::size_t r = 1; r < array.order.size(); ++r) {
+      const auto x = suffix(array.order[r - 1]), y = suffix(array.order[r]);
       const auto mismatch = std::mismatch(x.begin(), x.end(), y.begin(), y.end());
-      ASSERT_EQ(prefix[r], mismatch.first - x.begin()) << "rank " << r;
+      ASSERT_EQ(array.prefix[r], mismatch.first - x.begin()) << "rank " << r;
     }
   }
 }

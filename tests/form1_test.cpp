@@ -4,13 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "failing_allocations.h"
 #include "main_window/form1.h"
 #include "form1_fixture.h"
 #include "resource_ids.h"
+#include "runtime/platform_error.h"
 #include "runtime/resources.h"
 #include "runtime/wide_text.h"
 #include "test_support.h"
@@ -218,6 +222,48 @@ class Form1Pixels : public Form1Window {
     UpdateWindow(form1_.Window());
     return CaptureClient(form1_.Window());
   }
+  // The percentage's size in the font Result really gets.
+  SIZE Measured(const std::wstring& text) const {
+    HDC screen = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(screen, form1_.Font(kResult));
+    SIZE size{};
+    GetTextExtentPoint32W(screen, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(screen, old);
+    ReleaseDC(nullptr, screen);
+    return size;
+  }
+  // The text drawn in navy on white, nothing clipped, centred on Result's box from its top.
+  Picture Unclipped(const std::wstring& text) const {
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 318, 309);
+    HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
+    PatBlt(memory, 0, 0, 318, 309, WHITENESS);
+    HGDIOBJ oldFont = SelectObject(memory, form1_.Font(kResult));
+    SetBkMode(memory, TRANSPARENT);
+    SetTextColor(memory, RGB(0, 0, 128));
+    RECT box = kResultBox;
+    DrawTextW(memory, text.c_str(), static_cast<int>(text.size()), &box,
+              DT_CENTER | DT_SINGLELINE | DT_NOCLIP);
+    SelectObject(memory, oldFont);
+    SelectObject(memory, oldBitmap);
+    Picture picture = PictureOf(bitmap);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return picture;
+  }
+  static RECT Ink(const Picture& drawn) {
+    RECT ink{drawn.width, drawn.height, 0, 0};
+    for (int y = 0; y < drawn.height; ++y) {
+      for (int x = 0; x < drawn.width; ++x) {
+        if (drawn.At(x, y) == RGB(255, 255, 255)) continue;
+        ink = {std::min<LONG>(ink.left, x), std::min<LONG>(ink.top, y),
+               std::max<LONG>(ink.right, x + 1), std::max<LONG>(ink.bottom, y + 1)};
+      }
+    }
+    return ink;
+  }
 
   static constexpr RECT kResultBox{120, 152, 197, 193};
   Picture cartoon_, fill_;
@@ -245,8 +291,54 @@ TEST_F(Form1Pixels, PercentageIsNavyOverTheCartoonAndNothingElseChanges) {
   }
   EXPECT_GT(navy, 40) << "the digits";
   EXPECT_GT(cartoon, 400) << "the cartoon around them";
-  // result2 holds "1.66666666666667" too, yet nothing outside Result's box changed.
-  EXPECT_EQ(PictureMismatches(screen, kResultBox), 0);
+  // result2 holds "1.66666666666667" too, yet nothing changed outside Result's box and the
+  // percentage's own text.
+  RECT changed = kResultBox;
+  const RECT ink = Ink(Unclipped(L"166%"));
+  UnionRect(&changed, &changed, &ink);
+  EXPECT_EQ(PictureMismatches(screen, changed), 0);
+}
+
+TEST_F(Form1Pixels, EveryPercentageIsDrawnWhole) {
+  // All 251 texts fit the window around the box's centre, above the name boxes...
+  std::vector<std::pair<int, std::wstring>> widths;
+  for (int percent = 0; percent <= 250; ++percent) {
+    const std::wstring text = std::to_wstring(percent) + L"%";
+    const SIZE size = Measured(text);
+    const int centre = (kResultBox.left + kResultBox.right) / 2;
+    EXPECT_GE(centre - size.cx / 2, 0) << percent;
+    EXPECT_LE(centre + size.cx / 2, 318) << percent;
+    EXPECT_LE(kResultBox.top + size.cy, 232) << percent;
+    widths.emplace_back(size.cx, text);
+  }
+  // ...and the widest are drawn without losing a pixel, wider than the box or not.
+  std::sort(widths.rbegin(), widths.rend());
+  for (const auto& [width, text] : {widths[0], widths[1], widths[2], widths[250]}) {
+    form1_.SetCaption(kResult, text);
+    const Picture screen = Settled();
+    const Picture expected = Unclipped(text);
+    int navy = 0, lost = 0;
+    for (int y = 0; y < expected.height; ++y) {
+      for (int x = 0; x < expected.width; ++x) {
+        if (expected.At(x, y) != RGB(0, 0, 128)) continue;
+        ++navy;
+        if (screen.At(x, y) != RGB(0, 0, 128)) ++lost;
+      }
+    }
+    EXPECT_GT(navy, 20) << Printable(runtime::WideToUtf16(text));
+    EXPECT_EQ(lost, 0) << Printable(runtime::WideToUtf16(text)) << ", " << width << " pixels wide";
+  }
+}
+
+TEST_F(Form1Pixels, NamesAreDrawnInDarkGrey) {
+  SetNames(L"MMMM", L"MMMM");
+  for (int id : {kPerson1, kPerson2}) {
+    UpdateWindow(Control(id));
+    const Picture box = CaptureClient(Control(id));
+    int grey = 0;
+    for (COLORREF pixel : box.pixels) grey += pixel == RGB(64, 64, 64);
+    EXPECT_GT(grey, 40) << id;
+  }
 }
 
 TEST_F(Form1Pixels, ANewPercentageLeavesNoTraceOfTheOld) {
@@ -322,6 +414,42 @@ TEST_F(Form1Window, OutOfMemoryIsReportedOnceAndTheWindowKeepsWorking) {
 
   SetNames(L"JOHN", L"JANE");
   EXPECT_TRUE(CalculateShows(L"125%"));
+}
+
+// A window that cannot be built says why: the call that failed and the platform's own code.
+TEST(WindowFromDescription, AMissingPictureIsNamedAsTheCause) {
+  constexpr int kMissingBitmap = 999;
+  static constexpr runtime::ControlDescription kBroken[] = {
+      {.kind = runtime::ControlKind::kImage,
+       .id = 3,
+       .left = 0,
+       .top = 0,
+       .width = 150,
+       .height = 150,
+       .picture = {runtime::PictureFormat::kBitmap, kMissingBitmap}}};
+  static constexpr runtime::WindowDescription kWindow{.name = L"BrokenForm",
+                                                      .title = L"",
+                                                      .clientWidth = 1500,
+                                                      .clientHeight = 1500,
+                                                      .backColour = 0,
+                                                      .closeBox = true,
+                                                      .controls = kBroken};
+  runtime::Application application(L"PAIRLY Calc");
+  runtime::Form form(application, kWindow);
+  try {
+    form.Load();
+    FAIL() << "the window was built without its picture";
+  } catch (const runtime::RuntimeError& error) {
+    EXPECT_EQ(error.Kind(), runtime::ErrorKind::kControlCallFailed);
+    // ERROR_RESOURCE_NAME_NOT_FOUND, with the platform's wording after it.
+    const std::wstring report = runtime::DescribeFailure(error);
+    const std::wstring cause = L"loading the bitmap resource 999 (error 1814: ";
+    EXPECT_EQ(report.substr(0, cause.size()), cause) << Printable(runtime::WideToUtf16(report));
+    EXPECT_GT(report.size(), cause.size() + 1);
+    EXPECT_EQ(report.back(), L')');
+  }
+  EXPECT_FALSE(form.IsOpen());
+  PumpFor(30);  // the quit posted as the window went
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ ErrorKind ErrorOf(const std::function<void()>& action) {
   try {
     action();
   } catch (const runtime::RuntimeError& error) {
-    return error.kind();
+    return error.Kind();
   }
   ADD_FAILURE() << "no runtime error";
   return ErrorKind::kControlCallFailed;

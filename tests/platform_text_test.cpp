@@ -77,10 +77,10 @@ TEST(PlatformText, DoubleByteCharacterOverflowsAndLeavesEverythingAsItWas) {
     calculate::Calculate(view);
     FAIL() << "expected the overflow error";
   } catch (const runtime::RuntimeError& error) {
-    EXPECT_EQ(error.kind(), runtime::ErrorKind::kOverflow);
+    EXPECT_EQ(error.Kind(), runtime::ErrorKind::kOverflow);
   }
-  EXPECT_TRUE(Module1::Codes1.empty());
-  EXPECT_TRUE(Module1::Codes2.empty());
+  EXPECT_TRUE(Module1::Codes1.IsEmpty());
+  EXPECT_TRUE(Module1::Codes2.IsEmpty());
   EXPECT_EQ(Printable(view.result2), "1.66666666666667");
   EXPECT_EQ(Printable(view.result), "166%");
 

@@ -109,11 +109,13 @@ TEST(Scorer, PairReportsRuntimeErrorsAndUsage) {
 
 TEST(Scorer, BatchScoresEachLineWithoutWarnings) {
   const ScorerRun run = RunScorer({u"--batch"},
-                                  "ABC\tABD\n\t\nJOHN\tJANE\r\nA\t\n"
+                                  "ABC\tABD\n\t\nJOHN\tJANE\r\nA\t\nAB\tAB\tX\n"
                                   "\xC3\xA9t\xC3\xA9\t\xC3\x89T\xC3\x89\n\xC3\xA9t\xC3\xA9\tETE\n");
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.output,
-            "1.66666666666667\t166%\n1\t100%\n1.25\t125%\n0\t0%\n1\t100%\n"
+            "1.66666666666667\t166%\n1\t100%\n1.25\t125%\n0\t0%\n"
+            "1.66666666666667\t166%\n"  // a second tab belongs to the second name
+            "1\t100%\n"
             "0.833333333333333\t83%\n");
   EXPECT_EQ(run.errors, "");
 }

@@ -27,10 +27,10 @@ double Score(std::u16string_view a, std::u16string_view b) {
 }
 
 void ExpectCodesEmpty() {
-  EXPECT_TRUE(Codes1.empty());
-  EXPECT_TRUE(Codes2.empty());
-  EXPECT_EQ(Codes1.capacity(), 0u);
-  EXPECT_EQ(Codes2.capacity(), 0u);
+  EXPECT_TRUE(Codes1.IsEmpty());
+  EXPECT_TRUE(Codes2.IsEmpty());
+  EXPECT_EQ(Codes1.Capacity(), 0u);
+  EXPECT_EQ(Codes2.Capacity(), 0u);
 }
 
 struct ScoreCase {
@@ -106,7 +106,7 @@ TEST(NameMatchScore, ErrorHalfWayLeavesCodesEmpty) {
     NameMatchScore(u"ABC", u"A\u3042", dbcs);
     FAIL() << "expected the overflow error";
   } catch (const runtime::RuntimeError& error) {
-    EXPECT_EQ(error.kind(), runtime::ErrorKind::kOverflow);
+    EXPECT_EQ(error.Kind(), runtime::ErrorKind::kOverflow);
   }
   ExpectCodesEmpty();
   // And the next call works normally.

@@ -175,6 +175,18 @@ TEST_F(SplashWindow, AKeyThatTypesACharacterClosesItAtOnce) {
   }
 }
 
+TEST_F(SplashWindow, WhenItClosesTypingGoesBackToTheBoxTheUserWasIn) {
+  for (int i = 0; i < 3; ++i) PressKey(VK_TAB);  // Person2, Calculate, Exit, person1
+  HWND person1 = form1_.Control(kPerson1);
+  ASSERT_TRUE(Pump([&] { return GetFocus() == person1; }));
+  OpenByClick();
+  PressKey('A');
+  ASSERT_TRUE(Pump([&] { return !Splash().IsOpen() && GetFocus() == person1; }));
+  TypeText(L"Z");
+  EXPECT_TRUE(Pump([&] { return WindowText(person1) == L"Z"; }));
+  EXPECT_EQ(WindowText(form1_.Control(kPerson2)), L"");
+}
+
 TEST_F(SplashWindow, KeysThatTypeNothingAndClicksOnItLeaveItOpen) {
   OpenByClick();
   const auto opened = Clock::now();

@@ -60,8 +60,8 @@ TEST(CheckedArithmetic, OverflowAndBounds) {
   EXPECT_THROW(array(0), runtime::RuntimeError);
   EXPECT_THROW(array(4), runtime::RuntimeError);
   array.Erase();
-  EXPECT_TRUE(array.empty());
-  EXPECT_EQ(array.capacity(), 0u);
+  EXPECT_TRUE(array.IsEmpty());
+  EXPECT_EQ(array.Capacity(), 0u);
 }
 
 }  // namespace

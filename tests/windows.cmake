@@ -21,8 +21,9 @@ foreach(run IN ITEMS "comma|de_DE|PAIRLY_EXPECT_DECIMAL=," "932|ja_JP|PAIRLY_EXP
   list(APPEND wine_tests window_tests_${name})
 endforeach()
 
-# pairly-calc.exe itself: its resources, and the program driven from another process.
-add_executable(app_tests app_test.cpp)
+# pairly-calc.exe itself: its resources, and the program driven from another process, by
+# keyboard and mouse and as a screen reader reads it.
+add_executable(app_tests app_test.cpp screen_reader_test.cpp)
 target_link_libraries(app_tests PRIVATE pairly_windows gtest_main version)
 target_compile_options(app_tests PRIVATE ${PAIRLY_WARNINGS})
 target_compile_definitions(app_tests PRIVATE PAIRLY_CALC_EXE="$<TARGET_FILE:pairly-calc>")

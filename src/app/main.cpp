@@ -7,6 +7,7 @@
 
 #include "main_window/form1.h"
 #include "resource_ids.h"
+#include "runtime/platform_error.h"
 #include "runtime/resources.h"
 #include "runtime/unique_handle.h"
 
@@ -23,9 +24,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   main_window::Form1 form1(application);
   try {
     form1.Load();
-  } catch (const std::exception&) {
-    const std::wstring text = L"The main window could not be created (error " +
-                              std::to_wstring(form1.CreationError()) + L").";
+  } catch (const std::exception& error) {
+    const std::wstring text =
+        L"The main window could not be created: " + runtime::DescribeFailure(error);
     MessageBoxW(nullptr, text.c_str(), L"PAIRLY Calc", MB_OK);
     return 1;
   }

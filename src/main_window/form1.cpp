@@ -9,9 +9,11 @@
 namespace main_window {
 namespace {
 
+using runtime::AccessibleRole;
 using runtime::ControlDescription;
 using runtime::ControlKind;
 using runtime::FontDescription;
+using runtime::LiveRegion;
 using runtime::PictureFormat;
 using runtime::TextAlignment;
 using runtime::Utf16ToWide;
@@ -31,7 +33,8 @@ constexpr FontDescription kResultFont{L"Tubular", 2775, 400, L"Dosis", 700};
 constexpr std::array<ControlDescription, 8> kControls{{
     {.kind = ControlKind::kTextBox, .id = kPerson1,
      .left = 120, .top = 3480, .width = 2175, .height = 420,
-     .textColour = kDarkGrey, .font = kPerson1Font, .tabIndex = 5},
+     .textColour = kDarkGrey, .font = kPerson1Font, .tabIndex = 5,
+     .accessibleName = L"Your name"},
     {.kind = ControlKind::kCommandButton, .id = kCommand2,
      .left = 2880, .top = 4080, .width = 1335, .height = 375, .caption = L"E&xit", .tabIndex = 2},
     {.kind = ControlKind::kCommandButton, .id = kCommand1,
@@ -39,7 +42,8 @@ constexpr std::array<ControlDescription, 8> kControls{{
      .tabIndex = 1},
     {.kind = ControlKind::kTextBox, .id = kPerson2,
      .left = 2520, .top = 3480, .width = 2115, .height = 420,
-     .textColour = kDarkGrey, .font = kPerson2Font, .tabIndex = 0},
+     .textColour = kDarkGrey, .font = kPerson2Font, .tabIndex = 0,
+     .accessibleName = L"Her name"},
     {.kind = ControlKind::kImage, .id = kImage2,
      .left = 0, .top = 3600, .width = 4800, .height = 3600,
      .picture = {PictureFormat::kBitmap, PAIRLY_BITMAP_FILL}},
@@ -49,10 +53,12 @@ constexpr std::array<ControlDescription, 8> kControls{{
     {.kind = ControlKind::kLabel, .id = kResult,
      .left = 1800, .top = 2280, .width = 1150, .height = 615,
      .textColour = kNavy, .font = kResultFont, .tabIndex = 3,
-     .alignment = TextAlignment::kCenter},
+     .alignment = TextAlignment::kCenter, .liveRegion = LiveRegion::kPolite},
     {.kind = ControlKind::kImage, .id = kImage1,
      .left = 0, .top = 0, .width = 4800, .height = 3600,
-     .picture = {PictureFormat::kBitmap, PAIRLY_BITMAP_CARTOON}},
+     .picture = {PictureFormat::kBitmap, PAIRLY_BITMAP_CARTOON},
+     .accessibleName = L"About PAIRLY Calc", .accessibleRole = AccessibleRole::kPushButton,
+     .functionKey = 1},
 }};
 // clang-format on
 static_assert(runtime::ControlIdsAreUsable(kControls));

@@ -105,7 +105,7 @@ class LineScorer {
       AppendResults(scorer_.Score(first_, second_), output);
       return Fault::kNone;
     } catch (const runtime::RuntimeError& raised) {
-      error = raised.kind();
+      error = raised.Kind();
       output.resize(mark);
       return Fault::kRuntimeError;
     } catch (const std::bad_alloc&) {

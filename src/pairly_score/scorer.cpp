@@ -98,7 +98,7 @@ int Main(const std::vector<std::u16string>& arguments, InputSource& input, std::
       output << line << '\n';
     }
   } catch (const runtime::RuntimeError& error) {
-    return fail(ErrorText(error.kind()));
+    return fail(ErrorText(error.Kind()));
   } catch (const std::bad_alloc&) {
     return fail("out of memory");
   } catch (const std::length_error&) {  // a size beyond what can be allocated at all

@@ -28,8 +28,8 @@ class ByteArray {
     return bytes_[static_cast<std::size_t>(index) - 1];
   }
 
-  bool empty() const { return bytes_.empty(); }
-  std::size_t capacity() const { return bytes_.capacity(); }
+  bool IsEmpty() const { return bytes_.empty(); }
+  std::size_t Capacity() const { return bytes_.capacity(); }
   int32_t UpperBound() const { return static_cast<int32_t>(bytes_.size()); }
   std::span<const uint8_t> Bytes() const { return bytes_; }
 

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "runtime/platform_error.h"
 #include "runtime/resources.h"
 #include "runtime/runtime_error.h"
 #include "runtime/text.h"
@@ -32,12 +33,23 @@ DWORD FrameStyle(const WindowDescription& description) {
 
 constexpr DWORD kFrameExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
+// How a label's caption is drawn. A centred caption is one line drawn whole around its box's
+// centre, even where it is wider than the box: a face wider than the one the box was laid out
+// for would otherwise lose the edges of its first and last characters (or, broken into
+// lines, show half a number).
+UINT CaptionFormat(const ControlDescription& label) {
+  if (label.alignment == TextAlignment::kCenter) {
+    return DT_SINGLELINE | DT_CENTER | DT_NOCLIP | DT_NOPREFIX;
+  }
+  return DT_WORDBREAK | DT_LEFT | DT_NOPREFIX;
+}
+
 // Ready made: building a report could need the very memory that ran out.
 constexpr std::wstring_view kOutOfMemoryReport = L"Run-time error '7':\n\nOut of memory";
 
 void ReportError(const Application& application, const std::exception& error) {
   if (const auto* runtimeError = dynamic_cast<const RuntimeError*>(&error)) {
-    application.ShowMessage(Utf16ToWide(ErrorReport(runtimeError->kind())));
+    application.ShowMessage(Utf16ToWide(ErrorReport(runtimeError->Kind())));
   } else if (dynamic_cast<const std::bad_alloc*>(&error) ||
              dynamic_cast<const std::length_error*>(&error)) {  // a size beyond any memory
     application.ShowMessage(kOutOfMemoryReport);
@@ -66,7 +78,9 @@ bool Application::TranslateDialogKeys(MSG& message) {
   // A window without focusable controls (the splash) gets its own keys, Enter and Esc
   // included; the dialog manager would turn those into commands instead.
   for (Form* form : open_) {
-    if (form->window_ == root && form->UsesDialogKeys()) return IsDialogMessageW(root, &message);
+    if (form->window_ != root) continue;
+    if (form->TranslateOwnKeys(message)) return true;
+    if (form->UsesDialogKeys()) return IsDialogMessageW(root, &message);
   }
   return false;
 }
@@ -172,11 +186,43 @@ void Form::SetCaption(int id, std::wstring_view caption) {
     Raise(ErrorKind::kControlCallFailed);
   }
   if (captions_[index] == caption) return;
+  // Repainted from the pictures beneath on the next paint, wherever the old or the new text
+  // shows, so the old text leaves no trace; two captions set within one event show only the last.
+  RECT dirty = CaptionArea(index, captions_[index]);
   captions_[index] = caption;
-  // Repainted from the pictures beneath on the next paint, so the old text leaves no trace;
-  // two captions set within one event show only the last.
-  const RECT box = PixelRect(description_.controls[index]);
-  InvalidateRect(window_, &box, FALSE);
+  const RECT shown = CaptionArea(index, captions_[index]);
+  UnionRect(&dirty, &dirty, &shown);
+  InvalidateRect(window_, &dirty, FALSE);
+  captionChanged_[index] = true;
+  if (handlersRunning_ == 0) AnnounceCaptionChanges();
+}
+
+void Form::AnnounceCaptionChanges() {
+  for (std::size_t i = 0; i < captionChanged_.size(); ++i) {
+    if (!captionChanged_[i]) continue;
+    captionChanged_[i] = false;
+    AnnounceCaptionChange(window_, i, description_.controls[i]);
+  }
+}
+
+RECT Form::CaptionArea(std::size_t index, std::wstring_view caption) const {
+  const ControlDescription& label = description_.controls[index];
+  RECT area = PixelRect(label);
+  const UINT format = CaptionFormat(label);
+  if (!(format & DT_NOCLIP) || caption.empty()) return area;
+  // Unclipped: the rows its text takes, across the whole client area, which also covers any
+  // part of a glyph that reaches past the text's advance.
+  WindowDC dc(window_);
+  SelectGuard fontGuard(dc.Get(), fonts_[index].get());
+  RECT text = area;
+  DrawTextW(dc.Get(), caption.data(), static_cast<int>(caption.size()), &text,
+            format | DT_CALCRECT);
+  RECT client;
+  GetClientRect(window_, &client);
+  area.left = client.left;
+  area.right = client.right;
+  area.bottom = std::max(area.bottom, text.bottom);
+  return area;
 }
 
 RECT Form::PixelRect(const ControlDescription& control) const {
@@ -187,6 +233,34 @@ RECT Form::PixelRect(const ControlDescription& control) const {
 
 bool Form::UsesDialogKeys() const {
   return std::any_of(controls_.begin(), controls_.end(), [](HWND c) { return c != nullptr; });
+}
+
+bool Form::TranslateOwnKeys(const MSG& message) {
+  if (message.message != WM_KEYDOWN || !window_) return false;
+  const auto& controls = description_.controls;
+  const auto key = static_cast<int>(message.wParam);
+  if (key >= VK_F1 && key <= VK_F24 && GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_CONTROL) >= 0) {
+    for (const ControlDescription& control : controls) {
+      if (control.functionKey != key - VK_F1 + 1) continue;
+      const bool repeated = (message.lParam & (LPARAM{1} << 30)) != 0;
+      if (!repeated) RunHandler([&] { OnClick(control.id); });
+      return true;
+    }
+  }
+  if (key == VK_RETURN) {
+    // The dialog manager presses a focused button on Enter only when the focus came by Tab;
+    // after a click or an access key the button has the focus all the same.
+    HWND focused = GetFocus();
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
+      if (!focused || controls_[i] != focused || controls[i].kind != ControlKind::kCommandButton) {
+        continue;
+      }
+      SendMessageW(window_, WM_COMMAND, MAKEWPARAM(controls[i].id, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(focused));
+      return true;
+    }
+  }
+  return false;
 }
 
 void Form::Create() {
@@ -202,8 +276,8 @@ void Form::Create() {
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.lpszClassName = className.c_str();
     if (!RegisterClassExW(&windowClass)) {
-      creationError_ = GetLastError();
-      Raise(ErrorKind::kControlCallFailed);
+      const DWORD code = GetLastError();
+      RaiseFailedCall("registering the window class " + Utf16ToUtf8(WideToUtf16(className)), code);
     }
   }
 
@@ -217,8 +291,11 @@ void Form::Create() {
                                  frame.right - frame.left, frame.bottom - frame.top, nullptr,
                                  nullptr, instance, this);
   if (!created) {
-    creationError_ = GetLastError();
-    Raise(ErrorKind::kControlCallFailed);
+    const DWORD code = GetLastError();
+    // A failure while building the controls is the cause; the platform only knows the window
+    // was not created.
+    if (createFailure_) std::rethrow_exception(std::exchange(createFailure_, nullptr));
+    RaiseFailedCall("creating the window " + Utf16ToUtf8(WideToUtf16(className)), code);
   }
 
   // Correct for frames the adjustment got wrong, then centre on the primary work area.
@@ -239,6 +316,7 @@ void Form::Create() {
 void Form::CreateControls() {
   const auto& controls = description_.controls;
   captions_.assign(controls.size(), std::wstring());
+  captionChanged_.assign(controls.size(), false);
   controls_.assign(controls.size(), nullptr);
   fonts_.clear();
   fonts_.resize(controls.size());
@@ -286,17 +364,24 @@ void Form::CreateControls() {
         isTextBox ? WS_EX_CLIENTEDGE : 0, isTextBox ? L"EDIT" : L"BUTTON", caption.c_str(), style,
         box.left, box.top, box.right - box.left, box.bottom - box.top, window_,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
-    if (!child) Raise(ErrorKind::kControlCallFailed);
+    if (!child) {
+      const DWORD code = GetLastError();
+      RaiseFailedCall((isTextBox ? "creating the text box " : "creating the button ") +
+                          std::to_string(control.id),
+                      code);
+    }
     SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[index].get()), FALSE);
     // Text boxes have no length limit (an edit control otherwise stops at 30,000).
     if (isTextBox) SendMessageW(child, EM_SETLIMITTEXT, 0, 0);
+    NameForScreenReaders(child, control);
     controls_[index] = child;
   }
   if (!order.empty()) focus_ = controls_[order.front()];
 
   for (const TimerDescription& timer : description_.timers) {
     if (!SetTimer(window_, static_cast<UINT_PTR>(timer.id), timer.intervalMs, nullptr)) {
-      Raise(ErrorKind::kControlCallFailed);
+      const DWORD code = GetLastError();
+      RaiseFailedCall("starting the timer " + std::to_string(timer.id), code);
     }
   }
 }
@@ -304,6 +389,7 @@ void Form::CreateControls() {
 void Form::Released() {
   // The children are gone by now; the objects they showed can go too.
   captions_.clear();
+  captionChanged_.clear();
   controls_.clear();
   fonts_.clear();
   pictures_.clear();
@@ -316,13 +402,18 @@ void Form::Released() {
 }
 
 int Form::HitTest(POINT point) const {
+  const std::optional<std::size_t> index = ElementAt(point);
+  return index ? description_.controls[*index].id : 0;
+}
+
+std::optional<std::size_t> Form::ElementAt(POINT point) const {
   const auto& controls = description_.controls;
   for (std::size_t i = 0; i < controls.size(); ++i) {  // front to back
     if (IsChildControl(controls[i].kind)) continue;
     const RECT box = PixelRect(controls[i]);
-    if (PtInRect(&box, point)) return controls[i].id;
+    if (PtInRect(&box, point)) return i;
   }
-  return 0;
+  return std::nullopt;
 }
 
 void Form::Paint(HDC dc, const RECT& area) const {
@@ -358,10 +449,8 @@ void Form::Paint(HDC dc, const RECT& area) const {
                                      ? GetSysColor(COLOR_BTNTEXT)
                                      : ToColorRef(control.textColour));
       RECT textBox = box;
-      const UINT format = DT_WORDBREAK | DT_NOPREFIX |
-                          (control.alignment == TextAlignment::kCenter ? DT_CENTER : DT_LEFT);
       DrawTextW(memory.get(), captions_[i].c_str(), static_cast<int>(captions_[i].size()), &textBox,
-                format);
+                CaptionFormat(control));
     }
   }
   BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, memory.get(),
@@ -373,6 +462,7 @@ void Form::RunHandler(Handler handler) {
   // Nothing may escape into the platform's frames: a runtime error is reported, the event
   // is abandoned and the program carries on.
   if (application_.IsEnding()) return;
+  ++handlersRunning_;
   try {
     handler();
   } catch (const std::exception& error) {
@@ -383,6 +473,7 @@ void Form::RunHandler(Handler handler) {
       application_.ShowMessage(kOutOfMemoryReport);
     }
   }
+  if (--handlersRunning_ == 0 && window_) AnnounceCaptionChanges();
 }
 
 LRESULT CALLBACK Form::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -412,11 +503,35 @@ LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       application_.Opened(*this);
       try {
         CreateControls();
-      } catch (const std::exception&) {
-        return -1;  // the window is destroyed and Load reports the failure
+        liveRegions_ = std::make_unique<LiveRegionAnnotations>(window_, description_.controls);
+      } catch (...) {
+        // The window is destroyed and Load raises this error, which names the cause.
+        createFailure_ = std::current_exception();
+        return -1;
+      }
+      answersScreenReaders_ = true;
+      return 0;
+    case WM_GETOBJECT:
+      // Ours from the end of creation to the start of destruction; in between the window's
+      // parts are not all there, and the platform's own object answers.
+      if (answersScreenReaders_ && static_cast<LONG>(lParam) == OBJID_CLIENT) {
+        return accessibility_.Answer(*this, wParam);
+      }
+      break;
+    case kDefaultActionMessage: {
+      const int id = static_cast<int>(wParam);
+      for (const ControlDescription& control : description_.controls) {
+        if (control.id == id && control.accessibleRole == AccessibleRole::kPushButton) {
+          RunHandler([&] { OnClick(id); });
+          break;
+        }
       }
       return 0;
+    }
     case WM_DESTROY:
+      answersScreenReaders_ = false;
+      accessibility_.Disconnect();
+      liveRegions_.reset();
       for (const TimerDescription& timer : description_.timers) {
         KillTimer(window_, static_cast<UINT_PTR>(timer.id));
       }

@@ -5,10 +5,14 @@
 
 #include <windows.h>
 
+#include <exception>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "runtime/accessible.h"
 #include "runtime/unique_handle.h"
 #include "runtime/window_description.h"
 
@@ -54,9 +58,8 @@ class Form {
   virtual ~Form();
 
   // Creates the window (hidden) unless it is open; true when it was created now. A failure
-  // raises the control-call error; CreationError() then gives the platform's error code.
+  // raises the control-call error naming the call that failed and the platform's error code.
   bool Load();
-  DWORD CreationError() const { return creationError_; }
   // Shows the window modeless, activated and in front.
   void Show();
   // Closes the window and releases its controls, fonts, pictures and timers.
@@ -92,10 +95,20 @@ class Form {
   void Released();
   void Paint(HDC dc, const RECT& area) const;
   RECT PixelRect(const ControlDescription& control) const;
+  // Where the label at `index` shows this caption: its box, or more for a caption drawn unclipped.
+  RECT CaptionArea(std::size_t index, std::wstring_view caption) const;
   int HitTest(POINT point) const;
+  // The front-most label or picture at a client-area point.
+  std::optional<std::size_t> ElementAt(POINT point) const;
   std::size_t IndexOf(int id) const;
   bool UsesDialogKeys() const;
+  // Keys of the window's own before the dialog manager's: a picture's function key, and
+  // Enter on a focused push button.
+  bool TranslateOwnKeys(const MSG& message);
+  void AnnounceCaptionChanges();
   friend class Application;
+  friend class ClientAccessibility;
+  friend class FormAccessible;
 
   Application& application_;
   const WindowDescription& description_;
@@ -110,7 +123,15 @@ class Form {
   UniqueIcon smallIcon_;
   HWND focus_ = nullptr;  // the control that had the focus when the window was deactivated
   int pressed_ = 0;       // the picture or label under a held mouse button
-  DWORD creationError_ = 0;
+  std::exception_ptr createFailure_;  // what stopped the controls being built, until Load raises it
+  // Screen readers: the client area's object, from creation until the window goes.
+  ClientAccessibility accessibility_;
+  bool answersScreenReaders_ = false;
+  std::unique_ptr<LiveRegionAnnotations> liveRegions_;
+  // Labels whose caption changed during the running event; screen readers hear of each once,
+  // when the event is over, as the screen shows only the last caption too.
+  std::vector<bool> captionChanged_;
+  int handlersRunning_ = 0;
 };
 
 }  // namespace runtime

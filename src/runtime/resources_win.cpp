@@ -5,7 +5,9 @@
 #include <string>
 
 #include "runtime/resources.h"
-#include "runtime/runtime_error.h"
+#include "runtime/platform_error.h"
+#include "runtime/text.h"
+#include "runtime/wide_text.h"
 
 namespace runtime {
 namespace {
@@ -24,31 +26,32 @@ ResourceBytes FindRcData(int id) {
   return {static_cast<const BYTE*>(LockResource(loaded)), SizeofResource(module, found)};
 }
 
-void Check(HRESULT result) {
-  if (FAILED(result)) Raise(ErrorKind::kControlCallFailed);
-}
-
 // Decodes with the Windows Imaging Component, straight from the resource's memory.
 UniqueBitmap DecodeJpeg(int id) {
   const ResourceBytes bytes = FindRcData(id);
-  if (!bytes.data) Raise(ErrorKind::kControlCallFailed);
+  if (!bytes.data) {
+    const DWORD code = GetLastError();
+    RaiseFailedCall("finding the JPEG resource " + std::to_string(id), code);
+  }
+  const std::string what = "decoding the JPEG resource " + std::to_string(id);
+  const auto check = [&](HRESULT result) { CheckResult(result, what.c_str()); };
   ComPtr<IWICImagingFactory> factory;
-  Check(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+  check(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                          IID_IWICImagingFactory, factory.PutVoid()));
   ComPtr<IWICStream> stream;
-  Check(factory->CreateStream(stream.Put()));
-  Check(stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data), bytes.size));
+  check(factory->CreateStream(stream.Put()));
+  check(stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data), bytes.size));
   ComPtr<IWICBitmapDecoder> decoder;
-  Check(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
+  check(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
                                          decoder.Put()));
   ComPtr<IWICBitmapFrameDecode> frame;
-  Check(decoder->GetFrame(0, frame.Put()));
+  check(decoder->GetFrame(0, frame.Put()));
   ComPtr<IWICFormatConverter> converter;
-  Check(factory->CreateFormatConverter(converter.Put()));
-  Check(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone,
+  check(factory->CreateFormatConverter(converter.Put()));
+  check(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone,
                               nullptr, 0.0, WICBitmapPaletteTypeCustom));
   UINT width = 0, height = 0;
-  Check(converter->GetSize(&width, &height));
+  check(converter->GetSize(&width, &height));
 
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -59,8 +62,11 @@ UniqueBitmap DecodeJpeg(int id) {
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!bitmap) Raise(ErrorKind::kControlCallFailed);
-  Check(converter->CopyPixels(nullptr, width * 4, width * 4 * height, static_cast<BYTE*>(bits)));
+  if (!bitmap) {
+    const DWORD code = GetLastError();
+    RaiseFailedCall(what, code);
+  }
+  check(converter->CopyPixels(nullptr, width * 4, width * 4 * height, static_cast<BYTE*>(bits)));
   return bitmap;
 }
 
@@ -79,7 +85,10 @@ UniqueBitmap LoadPicture(const PictureDescription& picture) {
       UniqueBitmap bitmap(static_cast<HBITMAP>(
           LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(picture.resourceId), IMAGE_BITMAP,
                      0, 0, LR_CREATEDIBSECTION)));
-      if (!bitmap) Raise(ErrorKind::kControlCallFailed);
+      if (!bitmap) {
+        const DWORD code = GetLastError();
+        RaiseFailedCall("loading the bitmap resource " + std::to_string(picture.resourceId), code);
+      }
       return bitmap;
     }
     case PictureFormat::kJpeg:
@@ -127,7 +136,10 @@ UniqueFont CreateDescribedFont(const FontDescription& font) {
   }
   logical.lfItalic = logical.lfUnderline = logical.lfStrikeOut = FALSE;
   UniqueFont created(CreateFontIndirectW(&logical));
-  if (!created) Raise(ErrorKind::kControlCallFailed);
+  if (!created) {
+    const DWORD code = GetLastError();
+    RaiseFailedCall("creating the font " + Utf16ToUtf8(WideToUtf16(logical.lfFaceName)), code);
+  }
   return created;
 }
 

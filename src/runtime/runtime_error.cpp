@@ -1,11 +1,18 @@
 #include "runtime/runtime_error.h"
 
 #include <string>
+#include <utility>
 
 namespace runtime {
 
 RuntimeError::RuntimeError(ErrorKind kind)
     : std::runtime_error(ErrorDescription(kind)), kind_(kind) {}
+
+RuntimeError::RuntimeError(ErrorKind kind, std::string failedCall, uint32_t systemCode)
+    : std::runtime_error(ErrorDescription(kind)),
+      kind_(kind),
+      failedCall_(std::move(failedCall)),
+      systemCode_(systemCode) {}
 
 int ErrorNumber(ErrorKind kind) {
   switch (kind) {

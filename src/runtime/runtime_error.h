@@ -2,6 +2,7 @@
 // event-dispatch boundary catches and reports in a message box naming the error.
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -19,10 +20,17 @@ enum class ErrorKind {
 class RuntimeError : public std::runtime_error {
  public:
   explicit RuntimeError(ErrorKind kind);
-  ErrorKind kind() const { return kind_; }
+  // A platform call that failed: what the program was doing, e.g. "loading the bitmap resource
+  // 101", and the error code the platform gave for it at that moment (0: none given).
+  RuntimeError(ErrorKind kind, std::string failedCall, uint32_t systemCode);
+  ErrorKind Kind() const { return kind_; }
+  const std::string& FailedCall() const { return failedCall_; }
+  uint32_t SystemCode() const { return systemCode_; }
 
  private:
   ErrorKind kind_;
+  std::string failedCall_;
+  uint32_t systemCode_ = 0;
 };
 
 // The conventional error number and wording, e.g. 6 and "Overflow".

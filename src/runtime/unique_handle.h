@@ -57,6 +57,22 @@ class PaintDC {
   HDC dc_;
 };
 
+// GetDC/ReleaseDC: a window's client-area DC outside WM_PAINT, for measuring.
+class WindowDC {
+ public:
+  explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
+  WindowDC(const WindowDC&) = delete;
+  WindowDC& operator=(const WindowDC&) = delete;
+  ~WindowDC() {
+    if (dc_) ReleaseDC(window_, dc_);
+  }
+  HDC Get() const { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
 // Selects an object into a DC and puts the previous one back, so the object can be deleted.
 class SelectGuard {
  public:

@@ -49,6 +49,15 @@ struct FontDescription {
 
 enum class TextAlignment { kLeft, kCenter };
 
+// What a screen reader is told a label or picture is, where its kind does not say enough.
+enum class AccessibleRole {
+  kByKind,      // static text for a label, a graphic for a picture
+  kPushButton,  // a picture whose click does something
+};
+
+// Whether a screen reader speaks a label's new caption without the user moving to it.
+enum class LiveRegion { kOff, kPolite };
+
 struct ControlDescription {
   ControlKind kind;
   int id;  // never 1 or 2: the dialog manager sends IDOK and IDCANCEL for Enter and Esc
@@ -59,6 +68,12 @@ struct ControlDescription {
   PictureDescription picture = {};
   int tabIndex = -1;
   TextAlignment alignment = TextAlignment::kLeft;
+  // For screen readers: the name of a text box or picture (a label is named by its caption).
+  std::wstring_view accessibleName = {};
+  AccessibleRole accessibleRole = AccessibleRole::kByKind;
+  LiveRegion liveRegion = LiveRegion::kOff;
+  // 1 to 24: F1 to F24 clicks it from anywhere in its window (the keyboard's way to a picture).
+  int functionKey = 0;
 };
 
 // The dialog manager sends IDOK (1) and IDCANCEL (2) for Enter and Esc; a control with one

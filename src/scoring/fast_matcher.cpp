@@ -1,10 +1,14 @@
 #include "scoring/fast_matcher.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <memory>
+#include <new>
+#include <stdexcept>
 #include <vector>
 
+#include "scoring/buffer.h"
 #include "scoring/suffix_array.h"
 #include "scoring/suffix_automaton.h"
 
@@ -15,7 +19,7 @@ int32_t PlainMatchCount(std::span<const uint8_t> first, std::span<const uint8_t>
   if (!(start1 <= end1 && start2 <= end2 && start1 > 0 && start2 > 0)) return 0;
 
   // 64-bit positions: a run may reach one past INT32_MAX.
-  int32_t best = 0, best_i = 0, best_j = 0;
+  int32_t best = 0, bestI = 0, bestJ = 0;
   for (int64_t i = start1; i <= end1; ++i) {
     for (int64_t j = start2; j <= end2; ++j) {
       int64_t k = 0;
@@ -26,107 +30,145 @@ int32_t PlainMatchCount(std::span<const uint8_t> first, std::span<const uint8_t>
       }
       if (k > best) {
         best = static_cast<int32_t>(k);
-        best_i = static_cast<int32_t>(i);
-        best_j = static_cast<int32_t>(j);
+        bestI = static_cast<int32_t>(i);
+        bestJ = static_cast<int32_t>(j);
       }
     }
   }
   if (best == 0) return 0;
-  const int32_t right = PlainMatchCount(first, second, best_i + best, end1, best_j + best, end2);
-  const int32_t left = PlainMatchCount(first, second, start1, best_i - 1, start2, best_j - 1);
+  const int32_t right = PlainMatchCount(first, second, bestI + best, end1, bestJ + best, end2);
+  const int32_t left = PlainMatchCount(first, second, start1, bestI - 1, start2, bestJ - 1);
   return best + right + left;
 }
 
 namespace {
 
-// A pair of ranges still to count, 0-based within the texts being matched. `bound` is a
-// length no block in them can exceed (the block found around them); `bound_ruled_out` says
-// no block of exactly that length exists either (so they hold something shorter).
+// A pair of ranges still to count, 0-based within the texts being matched. No common block
+// in them is longer than `bound` (at most the block found around them).
 struct Pending {
   int32_t start1;
   int32_t size1;
   int32_t start2;
   int32_t size2;
   int32_t bound;
-  bool bound_ruled_out;
 };
 
 bool LowerBound(const Pending& x, const Pending& y) {
   return x.bound < y.bound;
 }
 
-// Below this the blocks are short and common, and searching by reach rarely pays.
+// Below this the blocks are short and common, and searching by reach rarely pays: the
+// ranges take tables of their short blocks, or a grouping of the suffix array by length.
 constexpr int32_t kLongBlock = 8;
 
-// Blocks of one given length, found through a suffix array of both texts. For a length U the
-// suffixes that agree in their first U symbols are neighbours in the array, so each position
-// gets the number of its group, and each group the sorted list of its positions in the
-// second text; one pass regroups for a new length.
+// By default the suffix array is built before any automaton pass over more characters than
+// this: an automaton of a longer text no longer stays in cache, and one pass over it then
+// costs more than building the suffix array of both texts.
+constexpr int64_t kLargestAutomatonPass = int64_t{1} << 18;
+
+enum class Search { kFound, kNone, kAbandoned };
+
+// A grouping scatters over both texts; a table stays in cache: a grouping is made for ranges
+// that have a short side once their tables have cost this many passes over both texts.
+constexpr int64_t kTablePasses = 4;
+
+// Passes that scatter over a long text ask for the memory a little ahead, to keep several
+// cache misses in flight.
+constexpr std::size_t kAhead = 16;
+
+inline void Prefetch([[maybe_unused]] const void* address) {
+#if defined(__GNUC__)
+  __builtin_prefetch(address);
+#endif
+}
+
+// Blocks found through a suffix array of both texts. For a length U the suffixes that agree
+// in their first U symbols are neighbours in the array: grouping them gives each first-text
+// position the group of its U-symbol block, and each group the sorted list of its positions
+// in the second text; one pass regroups for a new length. Each first-text position's longest
+// match anywhere in the second text ("reach") leads the search for long blocks.
+// Memory, a symbol of both texts: 12 bytes (the array, its common prefixes, each first-text
+// position's rank and reach), up to 8 more once grouped, 13 at most while it is built.
 class EqualBlockIndex {
  public:
   EqualBlockIndex(std::span<const uint8_t> first, std::span<const uint8_t> second)
-      : first_size_(static_cast<int32_t>(first.size())),
-        second_size_(static_cast<int32_t>(second.size())) {
-    // first, a separator, second, and the final 0: the separator and the end stop every
-    // common prefix at the end of its own text.
-    const std::size_t size = first.size() + second.size() + 2;
-    std::vector<int32_t> text(size);
-    for (std::size_t i = 0; i < first.size(); ++i) text[i] = first[i] + 2;
-    text[first.size()] = 1;
-    for (std::size_t i = 0; i < second.size(); ++i) text[first.size() + 1 + i] = second[i] + 2;
-    text[size - 1] = 0;
-    order_.resize(size);
-    prefix_.resize(size);
-    rank_.resize(size);
-    BuildSuffixArray(text, 258, order_);
-    BuildCommonPrefixes(text, order_, rank_, prefix_);
-    text = {};
+      : first_(first),
+        second_(second),
+        firstSize_(static_cast<int32_t>(first.size())),
+        secondSize_(static_cast<int32_t>(second.size())) {
+    // The codes in use, numbered from 0 in order.
+    for (uint8_t c : first) symbol_[c] = 1;
+    for (uint8_t c : second) symbol_[c] = 1;
+    for (uint16_t& s : symbol_) {
+      if (s != 0) s = static_cast<uint16_t>(symbols_++);
+    }
+    {
+      SuffixArray array = symbols_ <= 254 ? BuildArray<uint8_t>() : BuildArray<uint16_t>();
+      order_ = std::move(array.order);
+      prefix_ = std::move(array.prefix);
+    }
 
-    // reach_[i]: the longest prefix of the first text's suffix i found anywhere in the
-    // second text, the larger common prefix with the nearest second-text suffix on either
-    // side in the array.
-    reach_.assign(first.size(), 0);
+    // Each first-text suffix's rank, and its reach: the larger common prefix with the nearest
+    // second-text suffix on either side in the array. Written together, one cache line per
+    // suffix and pass, and without branches (suffixes of the two texts alternate at random):
+    // the other suffixes write to a spare entry at the end.
+    ResizeOrThrow(firstSuffixes_, first.size() + 1);
+    const std::size_t size = order_.size();
+    const auto slot = [&](std::size_t r) {
+      return static_cast<std::size_t>(std::min(order_[r], firstSize_));
+    };
     int32_t common = 0;  // with the nearest second-text suffix so far (0: none yet)
     for (std::size_t r = 0; r < size; ++r) {
-      if (r > 0) common = std::min(common, prefix_[r]);
-      const int32_t position = order_[r];
-      if (position > first_size_) {
-        common = std::numeric_limits<int32_t>::max();
-      } else if (position < first_size_) {
-        reach_[static_cast<std::size_t>(position)] = common;
-      }
+      if (r + kAhead < size) Prefetch(firstSuffixes_.data() + slot(r + kAhead));
+      common = std::min(common, prefix_[r]);  // prefix_[0] is 0
+      if (order_[r] > firstSize_) common = std::numeric_limits<int32_t>::max();
+      firstSuffixes_[slot(r)] = {static_cast<int32_t>(r), common};
     }
     common = 0;
     for (std::size_t r = size; r-- > 0;) {
-      const int32_t position = order_[r];
-      if (position > first_size_) {
-        common = std::numeric_limits<int32_t>::max();
-      } else if (position < first_size_) {
-        int32_t& reach = reach_[static_cast<std::size_t>(position)];
-        reach = std::max(reach, common);
-      }
+      if (r >= kAhead) Prefetch(firstSuffixes_.data() + slot(r - kAhead));
+      if (order_[r] > firstSize_) common = std::numeric_limits<int32_t>::max();
+      int32_t& reach = firstSuffixes_[slot(r)].reach;
+      reach = std::max(reach, common);
       common = std::min(common, prefix_[r]);
+    }
+    ResizeOrThrow(reachMax_, (first.size() + kSpan - 1) / kSpan);
+    for (std::size_t span = 0; span < reachMax_.size(); ++span) {
+      int32_t most = 0;
+      const std::size_t end = std::min(first.size(), (span + 1) * kSpan);
+      for (std::size_t i = span * kSpan; i < end; ++i)
+        most = std::max(most, firstSuffixes_[i].reach);
+      reachMax_[span] = most;
     }
   }
 
   // The earliest longest block in the item's ranges, tried position by position in the
   // first text, where a position can only beat the best so far if its reach does. Each try
   // walks the suffixes sharing the block: cheap for long, rare blocks, costly for short,
-  // common ones; so only lengths from `shortest` on are tried, and it gives up (false) past
-  // `budget` suffixes visited or if the longest block is shorter than that.
-  bool FindLongest(const Pending& item, int32_t shortest, int64_t budget, MatchBlock& block) const {
+  // common ones; so only lengths from `shortest` on are tried (kNone: there is no block that
+  // long), and it gives up (kAbandoned) past `budget` suffixes visited.
+  Search FindLongest(const Pending& item, int32_t shortest, int64_t budget,
+                     MatchBlock& block) const {
     block = {};
     int64_t work = 0;
     const int32_t end1 = item.start1 + item.size1;  // one past
     for (int32_t i = item.start1; i < end1 && block.length < item.bound; ++i) {
-      const int32_t reach = std::min({reach_[static_cast<std::size_t>(i)], end1 - i, item.bound});
+      // Whole spans that cannot beat the best so far at once (most of them, on long texts).
+      while (i % kSpan == 0 && i + kSpan <= end1 &&
+             reachMax_[static_cast<std::size_t>(i / kSpan)] <
+                 std::max(block.length + 1, shortest)) {
+        i += kSpan;
+      }
+      if (i >= end1) break;
+      const int32_t reach =
+          std::min({firstSuffixes_[static_cast<std::size_t>(i)].reach, end1 - i, item.bound});
       if (reach <= block.length || reach < shortest) continue;
       // Usually the whole reach is there; otherwise the longest length that is, by halving
       // (a block's prefixes occur wherever it does).
       int32_t low = std::max(block.length + 1, shortest), high = reach, length = reach;
       while (low <= high) {
         const int32_t start2 = Occurrence(i, length, item, work);
-        if (work > budget) return false;
+        if (work > budget) return Search::kAbandoned;
         if (start2 >= 0) {
           block = {i, start2, length};
           low = length + 1;
@@ -136,82 +178,319 @@ class EqualBlockIndex {
         length = low + (high - low) / 2;
       }
     }
-    return block.length > 0;
+    return block.length > 0 ? Search::kFound : Search::kNone;
   }
 
-  int64_t size() const { return static_cast<int64_t>(order_.size()); }
-  int32_t length() const { return length_; }
+  int64_t Size() const { return static_cast<int64_t>(order_.size()); }
+  int32_t Length() const { return length_; }
 
+  // Groups the positions by their blocks of `length`. Only groups with positions in both
+  // texts can hold a common block; the first text's positions in other groups get -1, so the
+  // search skips them without looking further.
   void GroupBy(int32_t length) {
     length_ = length;
-    group_.resize(order_.size());
-    int32_t group = -1;
-    for (std::size_t r = 0; r < order_.size(); ++r) {
-      if (r == 0 || prefix_[r] < length) ++group;
-      group_[static_cast<std::size_t>(order_[r])] = group;
-    }
-    // Counting sort of the second text's positions by group, kept in position order.
-    group_end_.assign(static_cast<std::size_t>(group) + 3, 0);
-    const int32_t* second_groups = group_.data() + first_size_ + 1;
-    for (int32_t q = 0; q < second_size_; ++q)
-      ++group_end_[static_cast<std::size_t>(second_groups[q]) + 2];
-    for (std::size_t g = 2; g < group_end_.size(); ++g) group_end_[g] += group_end_[g - 1];
-    positions_.resize(static_cast<std::size_t>(second_size_));
-    for (int32_t q = 0; q < second_size_; ++q) {
-      positions_[static_cast<std::size_t>(
-          group_end_[static_cast<std::size_t>(second_groups[q]) + 1]++)] = q;
+    ResizeOrThrow(group_, first_.size());
+    std::fill(group_.begin(), group_.end(), -1);
+    // Short blocks over few symbols are numbered directly, in passes along the texts with
+    // a table of all possible blocks; otherwise the suffix array's runs are the groups.
+    uint64_t blocks = 1;
+    for (int32_t k = 0; k < length && blocks <= MostDirectBlocks(); ++k) blocks *= symbols_;
+    if (blocks <= MostDirectBlocks()) {
+      GroupByNumber(blocks);
+    } else {
+      GroupByRuns();
     }
   }
 
-  // The block of length() in the item's ranges with the lowest start in the first text,
-  // then in the second. `scanned` counts first-text positions tried.
-  bool FindEarliest(const Pending& item, MatchBlock& block, int64_t& scanned) const {
+  // The block of Length() in the item's ranges with the lowest start in the first text,
+  // then in the second; it gives up (kAbandoned) past `budget` positions looked up.
+  Search FindEarliest(const Pending& item, int64_t budget, MatchBlock& block) const {
     const int32_t last1 = item.start1 + item.size1 - length_;
     const int32_t last2 = item.start2 + item.size2 - length_;
     for (int32_t i = item.start1; i <= last1; ++i) {
-      ++scanned;
-      const auto g = static_cast<std::size_t>(group_[static_cast<std::size_t>(i)]);
-      const int32_t* begin = positions_.data() + group_end_[g];
-      const int32_t* end = positions_.data() + group_end_[g + 1];
-      if (begin == end) continue;
+      const int32_t group = group_[static_cast<std::size_t>(i)];
+      if (group < 0) continue;
+      if (--budget < 0) return Search::kAbandoned;
+      const int32_t* begin = positions_.data() + groupEnd_[static_cast<std::size_t>(group)];
+      const int32_t* end = positions_.data() + groupEnd_[static_cast<std::size_t>(group) + 1];
       const int32_t* found = std::lower_bound(begin, end, item.start2);
       if (found != end && *found <= last2) {
         block = {i, *found, length_};
-        return true;
+        return Search::kFound;
       }
     }
-    return false;
+    return Search::kNone;
   }
 
  private:
+  // Groups of at most this many blocks are numbered directly: the table stays no larger
+  // than the texts, and small enough to stay mostly in cache.
+  uint64_t MostDirectBlocks() const { return std::min<uint64_t>(order_.size(), uint64_t{1} << 20); }
+
+  // The group of the block at each position is its number, written in base symbols_.
+  void GroupByNumber(uint64_t blocks) {
+    ResizeOrThrow(groupEnd_, blocks + 2);
+    std::fill(groupEnd_.begin(), groupEnd_.end(), 0);
+    // Counting sort of the second text's positions by block, kept in position order.
+    ForEachBlock(second_, [&](int32_t, uint64_t block) { ++groupEnd_[block + 2]; });
+    for (std::size_t g = 2; g < groupEnd_.size(); ++g) groupEnd_[g] += groupEnd_[g - 1];
+    ResizeOrThrow(positions_, static_cast<uint64_t>(groupEnd_.back()));
+    ForEachBlock(second_, [&](int32_t q, uint64_t block) {
+      positions_[static_cast<std::size_t>(groupEnd_[block + 1]++)] = q;
+    });
+    ForEachBlock(first_, [&](int32_t i, uint64_t block) {
+      if (groupEnd_[block] != groupEnd_[block + 1])
+        group_[static_cast<std::size_t>(i)] = static_cast<int32_t>(block);
+    });
+  }
+
+  // Calls visit(start, number) for each block of length_ in the text, by a rolling number.
+  template <typename Visit>
+  void ForEachBlock(std::span<const uint8_t> text, Visit visit) const {
+    const auto length = static_cast<std::size_t>(length_);
+    if (text.size() < length) return;
+    uint64_t top = 1;  // the weight of a block's first symbol
+    for (std::size_t k = 1; k < length; ++k) top *= symbols_;
+    uint64_t number = 0;
+    for (std::size_t k = 0; k + 1 < length; ++k) number = number * symbols_ + symbol_[text[k]];
+    for (std::size_t start = 0; start + length <= text.size(); ++start) {
+      number = number * symbols_ + symbol_[text[start + length - 1]];
+      visit(static_cast<int32_t>(start), number);
+      number -= symbol_[text[start]] * top;
+    }
+  }
+
+  bool InSecond(int32_t position) const {
+    return position > firstSize_ && position <= firstSize_ + secondSize_;
+  }
+
+  // One past the run of the array that starts at `begin`, of suffixes sharing length_ symbols.
+  std::size_t RunEnd(std::size_t begin) const {
+    std::size_t end = begin + 1;
+    while (end < order_.size() && prefix_[end] >= length_) ++end;
+    return end;
+  }
+
+  // The runs of the array sharing length_ symbols are the groups, numbered in array order.
+  void GroupByRuns() {
+    const int32_t secondBegin = firstSize_ + 1;
+    const std::size_t size = order_.size();
+    // First where the runs with suffixes of both texts start, in one pass without a branch
+    // per run (runs are often short, and their ends unpredictable). There are at most as
+    // many as second-text positions.
+    ResizeOrThrow(runStarts_, static_cast<uint64_t>(secondSize_) + 1);
+    std::size_t runs = 0;
+    std::size_t start = 0;
+    bool inFirst = false, inSecond = false;
+    for (std::size_t r = 0; r < size; ++r) {
+      const bool boundary = prefix_[r] < length_;
+      runStarts_[runs] = static_cast<int32_t>(start);
+      runs += boundary & inFirst & inSecond;
+      start = boundary ? r : start;
+      const int32_t position = order_[r];
+      inFirst = (!boundary & inFirst) | (position < firstSize_);
+      inSecond = (!boundary & inSecond) | InSecond(position);
+    }
+    runStarts_[runs] = static_cast<int32_t>(start);
+    runs += inFirst & inSecond;
+
+    ResizeOrThrow(groupEnd_, static_cast<uint64_t>(runs) + 1);
+    groupEnd_[0] = 0;
+    for (std::size_t g = 0; g < runs; ++g) {
+      const auto begin = static_cast<std::size_t>(runStarts_[g]);
+      int32_t seconds = 0;
+      for (std::size_t r = begin, end = RunEnd(begin); r < end; ++r) {
+        const int32_t position = order_[r];
+        if (position < firstSize_) {
+          group_[static_cast<std::size_t>(position)] = static_cast<int32_t>(g);
+        } else if (InSecond(position)) {
+          ++seconds;
+        }
+      }
+      groupEnd_[g + 1] = groupEnd_[g] + seconds;
+    }
+    ResizeOrThrow(positions_, static_cast<uint64_t>(groupEnd_[runs]));
+    if (groupEnd_[runs] <= 8 * static_cast<int64_t>(runs)) {
+      // Small groups: each listed in array order, then sorted.
+      for (std::size_t g = 0; g < runs; ++g) {
+        const auto begin = static_cast<std::size_t>(runStarts_[g]);
+        int32_t* const listed = positions_.data() + groupEnd_[g];
+        int32_t* out = listed;
+        for (std::size_t r = begin, end = RunEnd(begin); r < end; ++r) {
+          if (InSecond(order_[r])) *out++ = order_[r] - secondBegin;
+        }
+        std::sort(listed, out);
+      }
+      return;
+    }
+    // Large groups: a counting sort of the second text's positions by group, kept in
+    // position order.
+    Buffer<int32_t> groupOf;
+    ResizeOrThrow(groupOf, second_.size());
+    std::fill(groupOf.begin(), groupOf.end(), -1);
+    for (std::size_t g = 0; g < runs; ++g) {
+      const auto begin = static_cast<std::size_t>(runStarts_[g]);
+      for (std::size_t r = begin, end = RunEnd(begin); r < end; ++r) {
+        if (InSecond(order_[r])) {
+          groupOf[static_cast<std::size_t>(order_[r] - secondBegin)] = static_cast<int32_t>(g);
+        }
+      }
+    }
+    Buffer<int32_t> next(groupEnd_.begin(), groupEnd_.end());
+    for (int32_t q = 0; q < secondSize_; ++q) {
+      const int32_t g = groupOf[static_cast<std::size_t>(q)];
+      if (g >= 0) positions_[static_cast<std::size_t>(next[static_cast<std::size_t>(g)]++)] = q;
+    }
+  }
+
+  template <typename Symbol>
+  SuffixArray BuildArray() const {
+    // first, a separator, second, and the final 0: the separator and the end stop every
+    // common prefix at the end of its own text.
+    Buffer<Symbol> text;
+    ResizeOrThrow(text, static_cast<uint64_t>(first_.size()) + second_.size() + 2);
+    Symbol* out = text.data();
+    for (uint8_t c : first_) *out++ = static_cast<Symbol>(symbol_[c] + 2);
+    *out++ = 1;
+    for (uint8_t c : second_) *out++ = static_cast<Symbol>(symbol_[c] + 2);
+    *out = 0;
+    return BuildSuffixArray(std::span<const Symbol>(text), symbols_ + 2);
+  }
+
   // The lowest start in the item's second range of the block of `length` at first-text
   // position i, or -1: the suffixes around i's in the array that share `length` symbols.
   int32_t Occurrence(int32_t i, int32_t length, const Pending& item, int64_t& work) const {
     const int32_t last2 = item.start2 + item.size2 - length;
-    const int32_t offset = first_size_ + 1;
+    const int32_t offset = firstSize_ + 1;
     int32_t found = -1;
     const auto consider = [&](std::size_t r) {
       const int32_t q = order_[r] - offset;
       if (q >= item.start2 && q <= last2 && (found < 0 || q < found)) found = q;
     };
-    const auto rank = static_cast<std::size_t>(rank_[static_cast<std::size_t>(i)]);
+    const auto rank = static_cast<std::size_t>(firstSuffixes_[static_cast<std::size_t>(i)].rank);
     for (std::size_t r = rank; r > 0 && prefix_[r] >= length; ++work) consider(--r);
     for (std::size_t r = rank + 1; r < order_.size() && prefix_[r] >= length; ++r, ++work)
       consider(r);
     return found;
   }
 
-  int32_t first_size_;
-  int32_t second_size_;
-  int32_t length_ = 0;  // 0: not grouped yet
-  std::vector<int32_t> order_;
-  std::vector<int32_t> prefix_;
-  std::vector<int32_t> rank_;       // by text position
-  std::vector<int32_t> reach_;      // by first-text position
-  std::vector<int32_t> group_;      // by text position
-  std::vector<int32_t> group_end_;  // group g's positions are [group_end_[g], group_end_[g + 1])
-  std::vector<int32_t> positions_;  // second-text positions, by group
+  std::span<const uint8_t> first_;
+  std::span<const uint8_t> second_;
+  int32_t firstSize_;
+  int32_t secondSize_;
+  std::array<uint16_t, 256> symbol_{};  // by code: the code's number among those in use
+  int32_t symbols_ = 0;                 // codes in use
+  int32_t length_ = 0;                  // 0: not grouped yet
+  Buffer<int32_t> order_;
+  Buffer<int32_t> prefix_;
+  struct FirstSuffix {
+    int32_t rank;   // its place in order_
+    int32_t reach;  // its longest common prefix with any second-text suffix
+  };
+  Buffer<FirstSuffix> firstSuffixes_;  // by first-text position
+  // The reach search skips whole spans of positions by their largest reach.
+  static constexpr int32_t kSpan = 64;
+  Buffer<int32_t> reachMax_;   // by span of first-text positions
+  Buffer<int32_t> group_;      // by first-text position (-1: in no group)
+  Buffer<int32_t> groupEnd_;   // group g's positions are [groupEnd_[g], groupEnd_[g + 1])
+  Buffer<int32_t> positions_;  // second-text positions, by group
+  Buffer<int32_t> runStarts_;  // by group, when the groups are runs of the array
 };
+
+// The earliest block of one short length in two ranges, through a hash table of the
+// blocks of the shorter range: a pass over each range, in cache while that one is short.
+class ShortBlockTable {
+ public:
+  // Lengths up to this many bytes are one 64-bit number.
+  static constexpr int32_t kLongest = 8;
+
+  // The block of `length` (1 to kLongest) with the lowest start in `first`, then in `second`.
+  bool FindEarliest(std::span<const uint8_t> first, std::span<const uint8_t> second, int32_t length,
+                    MatchBlock& block) {
+    const auto size = static_cast<std::size_t>(length);
+    if (first.size() < size || second.size() < size) return false;
+    const bool tableOfSecond = second.size() <= first.size();
+    Fill(tableOfSecond ? second : first, size);
+    block = {};
+    int32_t found = -1;
+    if (tableOfSecond) {
+      // The first start in the first range whose block is in the table.
+      ForEachNumber(first, size, [&](int32_t i, uint64_t number) {
+        found = Lookup(number);
+        if (found < 0) return true;
+        block = {i, found, length};
+        return false;
+      });
+    } else {
+      // Every start in the second range whose block is in the table, keeping the lowest
+      // start in the first range (the table holds each block's lowest), first seen.
+      ForEachNumber(second, size, [&](int32_t j, uint64_t number) {
+        const int32_t i = Lookup(number);
+        if (i >= 0 && (found < 0 || i < block.start1)) {
+          found = i;
+          block = {i, j, length};
+        }
+        return block.start1 != 0 || found < 0;  // nothing comes before the first start
+      });
+    }
+    return found >= 0;
+  }
+
+ private:
+  struct Slot {
+    uint64_t number;
+    int32_t position;  // -1: empty
+  };
+
+  // Calls visit(start, number) for each block of `size` bytes, in order, while it returns
+  // true.
+  template <typename Visit>
+  static void ForEachNumber(std::span<const uint8_t> text, std::size_t size, Visit visit) {
+    const uint64_t mask = size == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * size)) - 1;
+    uint64_t number = 0;
+    for (std::size_t k = 0; k + 1 < size; ++k) number = number << 8 | text[k];
+    for (std::size_t start = 0; start + size <= text.size(); ++start) {
+      number = (number << 8 | text[start + size - 1]) & mask;
+      if (!visit(static_cast<int32_t>(start), number)) return;
+    }
+  }
+
+  std::size_t Home(uint64_t number) const {
+    return static_cast<std::size_t>((number * 0x9E3779B97F4A7C15u) >> shift_);
+  }
+
+  // Each block of the range with its lowest start.
+  void Fill(std::span<const uint8_t> text, std::size_t size) {
+    // At most half full, and a power of two (sizes in 64 bits: a 32-bit size could wrap).
+    const uint64_t blocks = text.size() - size + 1;
+    int32_t bits = 4;
+    while ((uint64_t{1} << bits) < 2 * blocks) ++bits;
+    const uint64_t capacity = uint64_t{1} << bits;
+    if (slots_.size() < capacity) ResizeOrThrow(slots_, capacity);
+    shift_ = 64 - bits;
+    mask_ = static_cast<std::size_t>(capacity - 1);
+    std::fill_n(slots_.begin(), static_cast<std::size_t>(capacity), Slot{0, -1});
+    ForEachNumber(text, size, [&](int32_t start, uint64_t number) {
+      std::size_t at = Home(number);
+      while (slots_[at].position >= 0 && slots_[at].number != number) at = (at + 1) & mask_;
+      if (slots_[at].position < 0) slots_[at] = {number, start};
+      return true;
+    });
+  }
+
+  int32_t Lookup(uint64_t number) const {
+    for (std::size_t at = Home(number);; at = (at + 1) & mask_) {
+      if (slots_[at].position < 0) return -1;
+      if (slots_[at].number == number) return slots_[at].position;
+    }
+  }
+
+  std::vector<Slot> slots_;
+  std::size_t mask_ = 0;
+  int32_t shift_ = 64;
+};
+
+static_assert(kLongBlock - 1 <= ShortBlockTable::kLongest);
 
 class Matcher {
  public:
@@ -220,123 +499,188 @@ class Matcher {
       : first_(first), second_(second), tuning_(tuning), stats_(stats) {
     const auto size = static_cast<int64_t>(first.size()) + static_cast<int64_t>(second.size()) + 2;
     // The suffix array's positions are 32-bit.
-    shortcut_possible_ = size <= std::numeric_limits<int32_t>::max();
-    forced_ = tuning.automaton_budget == 0;
+    indexPossible_ = size <= std::numeric_limits<int32_t>::max();
+    forced_ = tuning.automatonBudget == 0;
     // The suffix array costs a few automaton passes over the input; below that much
     // automaton work (shallow recursion, the usual case) it is not worth building.
-    budget_ = tuning.automaton_budget >= 0 ? tuning.automaton_budget : 2 * size;
+    budget_ = tuning.automatonBudget >= 0 ? tuning.automatonBudget : 2 * size;
+    largestAutomatonPass_ =
+        tuning.automatonBudget < 0 ? kLargestAutomatonPass : std::numeric_limits<int64_t>::max();
   }
 
   int64_t Count() {
     const auto size1 = static_cast<int32_t>(first_.size());
     const auto size2 = static_cast<int32_t>(second_.size());
-    pending_.push_back({0, size1, 0, size2, std::min(size1, size2), false});
-    if (forced_ && shortcut_possible_) EnableShortcut();
+    Push({0, size1, 0, size2, std::min(size1, size2)});
+    if (forced_ && indexPossible_) BuildIndex();
 
     int64_t total = 0;
     while (!pending_.empty()) {
       if (index_) std::pop_heap(pending_.begin(), pending_.end(), LowerBound);
-      const Pending item = pending_.back();
+      Pending item = pending_.back();
       pending_.pop_back();
-
-      if (static_cast<int64_t>(item.size1) * item.size2 <= tuning_.plain_scan_pairs) {
-        ++stats_.plain_scans;
+      if (static_cast<int64_t>(item.size1) * item.size2 <= tuning_.plainScanPairs) {
+        ++stats_.plainScans;
         total += PlainMatchCount(first_.subspan(static_cast<std::size_t>(item.start1)),
                                  second_.subspan(static_cast<std::size_t>(item.start2)), 1,
                                  item.size1, 1, item.size2);
         continue;
       }
-      const MatchBlock block = LongestBlock(item);
+      MatchBlock block;
+      if (!LongestBlock(item, block)) {
+        Push(item);  // with the lower bound learnt, to wait for its length
+        continue;
+      }
       if (block.length == 0) continue;
       total += block.length;
       // Right of the block, then left of it; the order is free, as only the sum is kept.
       Push({block.start1 + block.length, item.start1 + item.size1 - block.start1 - block.length,
             block.start2 + block.length, item.start2 + item.size2 - block.start2 - block.length,
-            block.length, false});
+            block.length});
       // Left of the earliest longest block there is nothing as long.
       Push({item.start1, block.start1 - item.start1, item.start2, block.start2 - item.start2,
-            block.length, true});
+            block.length - 1});
 
-      if (!index_ && shortcut_possible_ && stats_.automaton_characters > budget_) {
-        EnableShortcut();
-      }
+      if (!index_ && indexPossible_ && stats_.automatonCharacters > budget_) BuildIndex();
     }
     return total;
   }
 
  private:
-  void EnableShortcut() {
-    index_ = std::make_unique<EqualBlockIndex>(first_, second_);
-    stats_.shortcut_enabled = true;
-    credit_ = stats_.automaton_characters;
-    std::make_heap(pending_.begin(), pending_.end(), LowerBound);
-  }
-
+  // Once the index is there, longest bounds first: each grouping then serves every range
+  // of its length, and lengths only go down.
   void Push(Pending item) {
-    if (item.size1 == 0 || item.size2 == 0) return;
-    const int32_t fits = std::min(item.size1, item.size2);
-    if (item.bound > fits) item.bound = fits, item.bound_ruled_out = false;
+    item.bound = std::min({item.bound, item.size1, item.size2});
+    if (item.bound <= 0) return;  // nothing in common, or an empty range
     pending_.push_back(item);
     if (index_) std::push_heap(pending_.begin(), pending_.end(), LowerBound);
   }
 
-  MatchBlock LongestBlock(const Pending& item) {
-    MatchBlock block;
-    if (index_ && !item.bound_ruled_out) {
-      // Lengths come out of the heap in decreasing order, so each grouping is made once.
-      // A regrouping costs a pass over both texts: made only once as much automaton work
-      // has been done since the last (or always, when forced).
-      if (index_->length() != item.bound && (forced_ || credit_ >= index_->size())) {
-        index_->GroupBy(item.bound);
-        ++stats_.length_groupings;
-        credit_ = forced_ ? 0 : credit_ - index_->size();
-      }
-      if (index_->length() == item.bound) {
-        int64_t scanned = 0;
-        const bool found = index_->FindEarliest(item, block, scanned);
-        if (found) {
-          ++stats_.shortcut_hits;
-          return block;
-        }
-        ++stats_.shortcut_misses;
-      }
-    }
+  void BuildIndex() {
+    automaton_.Release();  // kept from larger ranges than are likely to come
+    index_ = std::make_unique<EqualBlockIndex>(first_, second_);
+    stats_.indexBuilt = true;
+    credit_ = stats_.automatonCharacters;
+    std::make_heap(pending_.begin(), pending_.end(), LowerBound);
+  }
+
+  void Regroup(int32_t length) {
+    index_->GroupBy(length);
+    ++stats_.lengthGroupings;
+    credit_ = forced_ ? 0 : std::max<int64_t>(credit_ - index_->Size(), 0);
+  }
+
+  std::span<const uint8_t> First(const Pending& item) const {
+    return first_.subspan(static_cast<std::size_t>(item.start1),
+                          static_cast<std::size_t>(item.size1));
+  }
+  std::span<const uint8_t> Second(const Pending& item) const {
+    return second_.subspan(static_cast<std::size_t>(item.start2),
+                           static_cast<std::size_t>(item.size2));
+  }
+
+  // The earliest longest block of the item's ranges, in `block` (length 0: none). False
+  // when only a lower bound was learnt, set in `item`, which then waits for its length.
+  bool LongestBlock(Pending& item, MatchBlock& block) {
+    block = {};
     const int64_t work = static_cast<int64_t>(item.size1) + item.size2;
-    if (index_ && (forced_ || item.bound >= kLongBlock)) {
-      // Known no block of the bound: one shorter at most.
-      Pending capped = item;
-      if (item.bound_ruled_out) --capped.bound;
-      const bool found =
-          forced_ ? index_->FindLongest(capped, 1, std::numeric_limits<int64_t>::max(), block)
-                  : index_->FindLongest(capped, kLongBlock, work, block);
-      if (found) {
-        ++stats_.reach_searches;
-        return block;
+    if (!index_ && indexPossible_ && work > largestAutomatonPass_) BuildIndex();
+    if (index_ && !forced_ && item.bound < kLongBlock) return ShortBlock(item, block);
+    if (index_) {
+      // A regrouping costs a pass over both texts: made once as much other work has been
+      // done since the last (or always, when forced).
+      if (index_->Length() != item.bound && (forced_ || credit_ >= index_->Size())) {
+        Regroup(item.bound);
       }
-      ++stats_.reach_searches_abandoned;
+      if (index_->Length() == item.bound) {
+        if (index_->FindEarliest(item, std::numeric_limits<int64_t>::max(), block) ==
+            Search::kFound) {
+          ++stats_.groupingHits;
+          return true;
+        }
+        ++stats_.groupingMisses;
+        if (--item.bound == 0) return true;
+        if (!forced_ && item.bound < kLongBlock) return false;
+      }
+      const int32_t shortest = forced_ ? 1 : kLongBlock;
+      const int64_t budget = forced_ ? std::numeric_limits<int64_t>::max() : work;
+      switch (index_->FindLongest(item, shortest, budget, block)) {
+        case Search::kFound:
+          ++stats_.reachSearches;
+          return true;
+        case Search::kNone:
+          ++stats_.reachSearchesEmpty;
+          item.bound = shortest - 1;
+          return item.bound == 0;
+        case Search::kAbandoned:
+          ++stats_.reachSearchesAbandoned;
+          break;
+      }
     }
-    ++stats_.automaton_calls;
-    stats_.automaton_characters += work;
+    ++stats_.automatonCalls;
+    stats_.automatonCharacters += work;
     credit_ += work;
-    block = automaton_.EarliestLongestBlock(
-        first_.subspan(static_cast<std::size_t>(item.start1), static_cast<std::size_t>(item.size1)),
-        second_.subspan(static_cast<std::size_t>(item.start2),
-                        static_cast<std::size_t>(item.size2)));
+    block = automaton_.EarliestLongestBlock(First(item), Second(item));
     block.start1 += item.start1;
     block.start2 += item.start2;
-    return block;
+    return true;
+  }
+
+  // Blocks shorter than the reach search tries. A grouping of the suffix array serves all
+  // the ranges of its length, when their blocks come early in them (nested ranges of tiny
+  // blocks, where one range's remainder is nearly all of it); a table of the short side
+  // finds a block in one pass over each range, in cache, and is the way for the long side
+  // of a range whose short side is short. So: a grouping for a range with no short side, or
+  // once the tables have cost a few passes over both texts since the last grouping; the grouping
+  // when it is there, for as long as it does not cost the range more than a table would;
+  // otherwise a table.
+  bool ShortBlock(Pending& item, MatchBlock& block) {
+    const int64_t work = static_cast<int64_t>(item.size1) + item.size2;
+    const bool tabled = std::min(item.size1, item.size2) <= tuning_.shortTableSide;
+    if (index_->Length() != item.bound &&
+        (!tabled || shortCredit_ >= kTablePasses * index_->Size())) {
+      Regroup(item.bound);
+      shortCredit_ = 0;
+    }
+    if (index_->Length() == item.bound) {
+      const int64_t budget = tabled ? work / 4 : std::numeric_limits<int64_t>::max();
+      switch (index_->FindEarliest(item, budget, block)) {
+        case Search::kFound:
+          ++stats_.groupingHits;
+          return true;
+        case Search::kNone:
+          ++stats_.groupingMisses;
+          return --item.bound == 0;
+        case Search::kAbandoned:
+          break;
+      }
+    }
+    // Down from the bound: usually the bound itself or one less.
+    for (int32_t length = item.bound; length > 0; --length) {
+      ++stats_.shortTableSearches;
+      shortCredit_ += work;
+      if (shortTable_.FindEarliest(First(item), Second(item), length, block)) {
+        block.start1 += item.start1;
+        block.start2 += item.start2;
+        return true;
+      }
+    }
+    return true;
   }
 
   std::span<const uint8_t> first_;
   std::span<const uint8_t> second_;
   const MatcherTuning& tuning_;
   MatcherStats& stats_;
-  bool shortcut_possible_;
+  bool indexPossible_;
   bool forced_;
   int64_t budget_;
-  int64_t credit_ = 0;
+  int64_t largestAutomatonPass_;
+  int64_t credit_ = 0;       // automaton work since the last grouping
+  int64_t shortCredit_ = 0;  // table work since the last grouping
   std::vector<Pending> pending_;
   SuffixAutomaton automaton_;
+  ShortBlockTable shortTable_;
   std::unique_ptr<EqualBlockIndex> index_;
 };
 
@@ -351,16 +695,21 @@ int32_t FastMatchCount(std::span<const uint8_t> first, std::span<const uint8_t> 
 
   const auto size1 = static_cast<int64_t>(end1) - start1 + 1;
   const auto size2 = static_cast<int64_t>(end2) - start2 + 1;
-  if (size1 * size2 <= tuning.plain_scan_pairs) {
-    ++out.plain_scans;
+  if (size1 * size2 <= tuning.plainScanPairs) {
+    ++out.plainScans;
     return PlainMatchCount(first, second, start1, end1, start2, end2);
   }
-  Matcher matcher(
-      first.subspan(static_cast<std::size_t>(start1) - 1, static_cast<std::size_t>(size1)),
-      second.subspan(static_cast<std::size_t>(start2) - 1, static_cast<std::size_t>(size2)), tuning,
-      out);
-  // At most min(size1, size2), so it fits.
-  return static_cast<int32_t>(matcher.Count());
+  try {
+    Matcher matcher(
+        first.subspan(static_cast<std::size_t>(start1) - 1, static_cast<std::size_t>(size1)),
+        second.subspan(static_cast<std::size_t>(start2) - 1, static_cast<std::size_t>(size2)),
+        tuning, out);
+    // At most min(size1, size2), so it fits.
+    return static_cast<int32_t>(matcher.Count());
+  } catch (const std::length_error&) {
+    // A container asked for more than the address space holds: out of memory all the same.
+    throw std::bad_alloc();
+  }
 }
 
 }  // namespace scoring

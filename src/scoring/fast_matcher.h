@@ -17,29 +17,42 @@ int32_t PlainMatchCount(std::span<const uint8_t> first, std::span<const uint8_t>
 struct MatcherTuning {
   // Characters the suffix automaton may process before the suffix array of both texts is
   // built and the searches through it (blocks as long as the enclosing one; blocks within a
-  // position's reach) are switched on. Negative: a multiple of the input size. Zero: from
-  // the start, tried on every range they may apply to, without giving up.
-  int64_t automaton_budget = -1;
+  // position's reach) are switched on. Negative: twice the input size, and the suffix array
+  // straight away for an input too long for the automaton to stay in cache. Zero: from the
+  // start, tried on every range they may apply to, without giving up.
+  int64_t automatonBudget = -1;
   // Ranges with at most this many character pairs use the plain scan.
-  int64_t plain_scan_pairs = 2048;
+  int64_t plainScanPairs = 2048;
+  // Once the suffix array is there, blocks shorter than the reach search tries, in ranges
+  // whose shorter side has at most this many characters, are found through a table of that
+  // side's blocks rather than through the suffix array or the automaton.
+  int32_t shortTableSide = 1 << 15;
 };
 
 // What the fast matcher did, for tests and the benchmark.
 struct MatcherStats {
-  int64_t plain_scans = 0;
-  int64_t automaton_calls = 0;
-  int64_t automaton_characters = 0;
-  bool shortcut_enabled = false;
-  int64_t shortcut_hits = 0;
-  int64_t shortcut_misses = 0;
-  int64_t length_groupings = 0;
-  int64_t reach_searches = 0;
-  int64_t reach_searches_abandoned = 0;
+  int64_t plainScans = 0;
+  int64_t automatonCalls = 0;
+  int64_t automatonCharacters = 0;
+  bool indexBuilt = false;  // the suffix array and the searches through it
+  int64_t lengthGroupings = 0;
+  // Searches for a block of exactly the length the range is known not to exceed.
+  int64_t groupingHits = 0;
+  int64_t groupingMisses = 0;
+  // Searches led by each position's longest match anywhere: blocks found, ranges shown to
+  // hold no block as long as the search tries, and searches given up as too costly.
+  int64_t reachSearches = 0;
+  int64_t reachSearchesEmpty = 0;
+  int64_t reachSearchesAbandoned = 0;
+  // Passes of the table of one range's short blocks.
+  int64_t shortTableSearches = 0;
 };
 
 // Same arguments and result as PlainMatchCount, in about O((n + m) sqrt(min(n, m)) log n)
 // time at worst (linear times the recursion depth on ordinary text) and O(n + m) memory,
-// without native recursion.
+// without native recursion: on long texts about 20 bytes a character of both ranges, far
+// more only where the automaton must take over on long repetitive ranges. Throws
+// std::bad_alloc, and nothing else, when the memory is not there.
 int32_t FastMatchCount(std::span<const uint8_t> first, std::span<const uint8_t> second,
                        int32_t start1, int32_t end1, int32_t start2, int32_t end2,
                        const MatcherTuning& tuning = {}, MatcherStats* stats = nullptr);

@@ -1,52 +1,97 @@
 #include "scoring/suffix_array.h"
 
 #include <algorithm>
-#include <vector>
+#include <new>
+
+#include "scoring/buffer.h"
 
 namespace scoring {
 namespace {
 
-// Start (or one past the end) of each symbol's bucket in the suffix array.
-void FindBuckets(const int32_t* text, int32_t size, int32_t alphabet, std::vector<int32_t>& bucket,
-                 bool ends) {
-  bucket.assign(static_cast<std::size_t>(alphabet), 0);
-  for (int32_t i = 0; i < size; ++i) ++bucket[static_cast<std::size_t>(text[i])];
+// The sorting passes read the text at positions taken from the array, one cache miss each
+// on long texts; asking for them a little ahead keeps several misses in flight.
+constexpr int32_t kAhead = 16;
+
+inline void Prefetch([[maybe_unused]] const void* address) {
+#if defined(__GNUC__)
+  __builtin_prefetch(address);
+#endif
+}
+
+// Start (or one past the end) of each symbol's bucket in the suffix array, from the counts.
+void FindBuckets(const Buffer<int32_t>& counts, Buffer<int32_t>& bucket, bool ends) {
   int32_t sum = 0;
-  for (int32_t& entry : bucket) {
-    const int32_t count = entry;
-    sum += count;
-    entry = ends ? sum : sum - count;
+  for (std::size_t c = 0; c < counts.size(); ++c) {
+    sum += counts[c];
+    bucket[c] = ends ? sum : sum - counts[c];
   }
 }
 
-void InduceLarger(const int32_t* text, int32_t* order, int32_t size, int32_t alphabet,
-                  const std::vector<uint8_t>& smaller, std::vector<int32_t>& bucket) {
-  FindBuckets(text, size, alphabet, bucket, false);
+// Left to right, each suffix in the array puts the one before it at the head of its
+// bucket, when that one is larger than its successor (L-type). Only larger suffixes and the
+// leftmost-smaller ones seeded at the buckets' ends are in the array at this point, and the
+// one before either is larger exactly when its symbol is at least its successor's: so the
+// types come from the text, read where the symbol is read anyway.
+template <typename Symbol>
+void InduceLarger(const Symbol* text, int32_t* order, int32_t size, const Buffer<int32_t>& counts,
+                  Buffer<int32_t>& bucket) {
+  FindBuckets(counts, bucket, false);
   for (int32_t i = 0; i < size; ++i) {
-    const int32_t j = order[i] - 1;
-    if (order[i] > 0 && !smaller[static_cast<std::size_t>(j)]) order[bucket[text[j]]++] = j;
+    if (i + kAhead < size && order[i + kAhead] > 0) Prefetch(text + order[i + kAhead] - 1);
+    const int32_t s = order[i];
+    if (s <= 0) continue;
+    const Symbol c = text[s - 1];
+    if (c >= text[s]) order[bucket[static_cast<std::size_t>(c)]++] = s - 1;
   }
 }
 
-void InduceSmaller(const int32_t* text, int32_t* order, int32_t size, int32_t alphabet,
-                   const std::vector<uint8_t>& smaller, std::vector<int32_t>& bucket) {
-  FindBuckets(text, size, alphabet, bucket, true);
+// Right to left, each suffix puts the one before it at the end of its bucket when that one
+// is smaller than its successor (S-type). The smaller suffixes of a bucket fill it from its
+// end, each before the scan reaches it, and the larger ones stand before them: so an entry
+// is smaller exactly when it stands at or past its bucket's current end, or is the final
+// symbol's (seeded, never induced). With `mark`, the
+// leftmost-smaller suffixes (smaller, after a larger one) are marked as ~position where they
+// stand.
+template <typename Symbol>
+void InduceSmaller(const Symbol* text, int32_t* order, int32_t size, const Buffer<int32_t>& counts,
+                   Buffer<int32_t>& bucket, bool mark) {
+  FindBuckets(counts, bucket, true);
   for (int32_t i = size - 1; i >= 0; --i) {
-    const int32_t j = order[i] - 1;
-    if (order[i] > 0 && smaller[static_cast<std::size_t>(j)]) order[--bucket[text[j]]] = j;
+    if (i >= kAhead && order[i - kAhead] > 0) Prefetch(text + order[i - kAhead] - 1);
+    const int32_t s = order[i];
+    if (s <= 0) continue;
+    const Symbol c = text[s - 1];
+    const Symbol next = text[s];
+    const bool smaller = i >= bucket[static_cast<std::size_t>(next)] || s == size - 1;
+    if (c < next || (c == next && smaller)) {
+      order[--bucket[static_cast<std::size_t>(c)]] = s - 1;
+    } else if (mark && smaller) {
+      order[i] = ~s;
+    }
   }
+}
+
+// Both passes; true marks the leftmost-smaller suffixes as InduceSmaller does.
+template <typename Symbol>
+void Induce(const Symbol* text, int32_t* order, int32_t size, const Buffer<int32_t>& counts,
+            Buffer<int32_t>& bucket, bool mark) {
+  InduceLarger(text, order, size, counts, bucket);
+  InduceSmaller(text, order, size, counts, bucket, mark);
 }
 
 // Induced sorting: sort the leftmost-smaller ("LMS") substrings, name them, sort their
 // suffixes recursively when names repeat, and induce every other suffix from them.
-// Recursion depth is logarithmic: each level at most halves the text.
-void SortSuffixes(const int32_t* text, int32_t* order, int32_t size, int32_t alphabet) {
+// Recursion depth is logarithmic: each level at most halves the text, and the reduced text
+// lives in the unused half of `order`.
+template <typename Symbol>
+void SortSuffixes(const Symbol* text, int32_t* order, int32_t size, int32_t alphabet) {
   if (size == 1) {
     order[0] = 0;
     return;
   }
   // smaller[i]: suffix i is smaller than suffix i + 1.
-  std::vector<uint8_t> smaller(static_cast<std::size_t>(size));
+  Buffer<uint8_t> smaller;
+  ResizeOrThrow(smaller, static_cast<uint64_t>(size));
   smaller[static_cast<std::size_t>(size) - 1] = 1;
   for (int32_t i = size - 2; i >= 0; --i) {
     smaller[static_cast<std::size_t>(i)] =
@@ -58,24 +103,31 @@ void SortSuffixes(const int32_t* text, int32_t* order, int32_t size, int32_t alp
            !smaller[static_cast<std::size_t>(i) - 1];
   };
 
-  std::vector<int32_t> bucket;
-  FindBuckets(text, size, alphabet, bucket, true);
+  Buffer<int32_t> counts;
+  counts.assign(static_cast<std::size_t>(alphabet), 0);
+  for (int32_t i = 0; i < size; ++i) ++counts[static_cast<std::size_t>(text[i])];
+  Buffer<int32_t> bucket;
+  ResizeOrThrow(bucket, static_cast<uint64_t>(alphabet));
+  FindBuckets(counts, bucket, true);
   std::fill(order, order + size, -1);
   for (int32_t i = 1; i < size; ++i) {
-    if (leftmost(i)) order[--bucket[text[i]]] = i;
+    if (leftmost(i)) order[--bucket[static_cast<std::size_t>(text[i])]] = i;
   }
-  InduceLarger(text, order, size, alphabet, smaller, bucket);
-  InduceSmaller(text, order, size, alphabet, smaller, bucket);
+  Induce(text, order, size, counts, bucket, true);
 
   // The LMS substrings, now in sorted order, to the front; then their names.
   int32_t count = 0;
   for (int32_t i = 0; i < size; ++i) {
-    if (leftmost(order[i])) order[count++] = order[i];
+    if (order[i] < -1) order[count++] = ~order[i];
   }
   std::fill(order + count, order + size, -1);
   int32_t names = 0;
   int32_t previous = -1;
   for (int32_t i = 0; i < count; ++i) {
+    if (i + kAhead < count) {
+      Prefetch(text + order[i + kAhead]);
+      Prefetch(smaller.data() + order[i + kAhead]);
+    }
     const int32_t position = order[i];
     bool differs = false;
     for (int32_t d = 0;; ++d) {
@@ -96,7 +148,7 @@ void SortSuffixes(const int32_t* text, int32_t* order, int32_t size, int32_t alp
 
   int32_t* reduced = order + size - count;
   if (names < count) {
-    SortSuffixes(reduced, order, count, names);
+    SortSuffixes<int32_t>(reduced, order, count, names);
   } else {
     for (int32_t i = 0; i < count; ++i) order[reduced[i]] = i;
   }
@@ -105,46 +157,77 @@ void SortSuffixes(const int32_t* text, int32_t* order, int32_t size, int32_t alp
   for (int32_t i = 1, j = 0; i < size; ++i) {
     if (leftmost(i)) reduced[j++] = i;
   }
-  for (int32_t i = 0; i < count; ++i) order[i] = reduced[order[i]];
+  for (int32_t i = 0; i < count; ++i) {
+    if (i + kAhead < count) Prefetch(reduced + order[i + kAhead]);
+    order[i] = reduced[order[i]];
+  }
   std::fill(order + count, order + size, -1);
-  FindBuckets(text, size, alphabet, bucket, true);
+  FindBuckets(counts, bucket, true);
   for (int32_t i = count - 1; i >= 0; --i) {
+    if (i >= kAhead) Prefetch(text + order[i - kAhead]);
     const int32_t j = order[i];
     order[i] = -1;
-    order[--bucket[text[j]]] = j;
+    order[--bucket[static_cast<std::size_t>(text[j])]] = j;
   }
-  InduceLarger(text, order, size, alphabet, smaller, bucket);
-  InduceSmaller(text, order, size, alphabet, smaller, bucket);
+  Induce(text, order, size, counts, bucket, false);
+}
+
+// prefix[r] from the order, through each suffix's predecessor in the order taken in text
+// order (Kärkkäinen, Manzini and Puglisi): a common prefix drops by at most one from one text
+// position to the next, so the comparisons are linear in all. The unique final 0 stops
+// every comparison inside the text.
+template <typename Symbol>
+Buffer<int32_t> CommonPrefixes(std::span<const Symbol> text, std::span<const int32_t> order) {
+  const auto size = static_cast<int32_t>(text.size());
+  // before[p]: the suffix just before p in the order (-1 for the first); then, in place,
+  // p's common prefix with it.
+  Buffer<int32_t> before;
+  ResizeOrThrow(before, text.size());
+  before[static_cast<std::size_t>(order[0])] = -1;
+  for (int32_t r = 1; r < size; ++r) before[static_cast<std::size_t>(order[r])] = order[r - 1];
+  int32_t common = 0;
+  for (int32_t p = 0; p < size; ++p) {
+    if (p + kAhead < size && before[static_cast<std::size_t>(p + kAhead)] >= 0) {
+      Prefetch(text.data() + before[static_cast<std::size_t>(p + kAhead)]);
+    }
+    const int32_t q = before[static_cast<std::size_t>(p)];
+    if (q < 0) {
+      before[static_cast<std::size_t>(p)] = 0;
+      common = 0;
+      continue;
+    }
+    while (text[static_cast<std::size_t>(p + common)] == text[static_cast<std::size_t>(q + common)])
+      ++common;
+    before[static_cast<std::size_t>(p)] = common;
+    if (common > 0) --common;
+  }
+  Buffer<int32_t> prefix;
+  ResizeOrThrow(prefix, text.size());
+  for (int32_t r = 0; r < size; ++r) {
+    if (r + kAhead < size) Prefetch(before.data() + order[r + kAhead]);
+    prefix[static_cast<std::size_t>(r)] = before[static_cast<std::size_t>(order[r])];
+  }
+  return prefix;
+}
+
+template <typename Symbol>
+SuffixArray Build(std::span<const Symbol> text, int32_t alphabet) {
+  SuffixArray result;
+  if (text.empty()) return result;
+  ResizeOrThrow(result.order, text.size());
+  SortSuffixes(text.data(), result.order.data(), static_cast<int32_t>(text.size()), alphabet);
+  result.prefix = CommonPrefixes(text, std::span<const int32_t>(result.order));
+  return result;
 }
 
 }  // namespace
 
-void BuildSuffixArray(std::span<const int32_t> text, int32_t alphabet, std::span<int32_t> order) {
-  if (text.empty()) return;
-  SortSuffixes(text.data(), order.data(), static_cast<int32_t>(text.size()), alphabet);
+SuffixArray BuildSuffixArray(std::span<const uint8_t> text, int32_t alphabet) {
+  return Build(text, alphabet);
 }
 
-void BuildCommonPrefixes(std::span<const int32_t> text, std::span<const int32_t> order,
-                         std::span<int32_t> scratch, std::span<int32_t> prefix) {
-  const std::size_t size = text.size();
-  std::span<int32_t> rank = scratch;
-  for (std::size_t r = 0; r < size; ++r)
-    rank[static_cast<std::size_t>(order[r])] = static_cast<int32_t>(r);
-  // Kasai et al.: the common prefix drops by at most one from one text position to the next.
-  // The unique final 0 stops every comparison inside the text.
-  std::size_t common = 0;
-  for (std::size_t i = 0; i < size; ++i) {
-    const auto r = static_cast<std::size_t>(rank[i]);
-    if (r == 0) {
-      prefix[0] = 0;
-      common = 0;
-      continue;
-    }
-    const auto j = static_cast<std::size_t>(order[r - 1]);
-    while (text[i + common] == text[j + common]) ++common;
-    prefix[r] = static_cast<int32_t>(common);
-    if (common > 0) --common;
-  }
+SuffixArray BuildSuffixArray(std::span<const uint16_t> text, int32_t alphabet) {
+  return Build(text, alphabet);
 }
 
 }  // namespace scoring

@@ -1,18 +1,25 @@
-// Suffix array (by induced sorting, linear time) and longest-common-prefix array.
+// Suffix array (by induced sorting, linear time) with its longest-common-prefix array.
 #pragma once
 
 #include <cstdint>
 #include <span>
 
+#include "scoring/buffer.h"
+
 namespace scoring {
 
-// Sorts the suffixes of `text` into `order`. The text's last symbol must be 0 and occur
-// nowhere else; every symbol is below `alphabet`. Both spans of the same size.
-void BuildSuffixArray(std::span<const int32_t> text, int32_t alphabet, std::span<int32_t> order);
+struct SuffixArray {
+  // order[r]: start of the r-th smallest suffix.
+  Buffer<int32_t> order;
+  // prefix[r]: length of the common prefix of the suffixes at order[r - 1] and order[r];
+  // prefix[0] = 0.
+  Buffer<int32_t> prefix;
+};
 
-// prefix[r] = length of the common prefix of the suffixes at order[r - 1] and order[r];
-// prefix[0] = 0. `scratch` (same size) is overwritten.
-void BuildCommonPrefixes(std::span<const int32_t> text, std::span<const int32_t> order,
-                         std::span<int32_t> scratch, std::span<int32_t> prefix);
+// Sorts the suffixes of `text`. The text's last symbol must be 0 and occur nowhere else, every
+// symbol is below `alphabet`, and the text is at most INT32_MAX symbols long. Memory: the
+// result (8 bytes a symbol) and, while it runs, 5 bytes a symbol more.
+SuffixArray BuildSuffixArray(std::span<const uint8_t> text, int32_t alphabet);
+SuffixArray BuildSuffixArray(std::span<const uint16_t> text, int32_t alphabet);
 
 }  // namespace scoring

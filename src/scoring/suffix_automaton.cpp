@@ -3,13 +3,15 @@
 #include <algorithm>
 #include <new>
 
+#include "scoring/buffer.h"
+
 namespace scoring {
 
 uint32_t* SuffixAutomaton::Find(uint32_t state, uint8_t symbol) {
   if (state == 0) return root_[symbol] != 0 ? &root_[symbol] : nullptr;
   State& s = states_[state];
-  const uint32_t inline_count = std::min<uint32_t>(s.degree, kInline);
-  for (uint32_t e = 0; e < inline_count; ++e) {
+  const uint32_t inlineCount = std::min<uint32_t>(s.degree, kInline);
+  for (uint32_t e = 0; e < inlineCount; ++e) {
     if (s.symbols[e] == symbol) return &s.targets[e];
   }
   for (uint32_t e = kInline; e < s.degree; ++e) {
@@ -35,10 +37,10 @@ void SuffixAutomaton::AddEdge(uint32_t state, uint8_t symbol, uint32_t target) {
   if (outside == s.capacity) {
     const auto capacity = static_cast<uint16_t>(s.capacity == 0 ? 2 : 2 * s.capacity);
     // Under 6n slots in all, but n may come close to 2^31: refuse rather than wrap.
-    if (used_ + capacity >= kNone) throw std::bad_alloc();
+    if (static_cast<uint64_t>(used_) + capacity >= kNone) throw std::bad_alloc();
     const auto moved = static_cast<uint32_t>(used_);
     used_ += capacity;
-    if (used_ > edges_.size()) edges_.resize(2 * used_);
+    if (used_ > edges_.size()) ResizeOrThrow(edges_, 2 * static_cast<uint64_t>(used_));
     std::copy_n(edges_.begin() + s.edges, outside, edges_.begin() + moved);
     s.edges = moved;
     s.capacity = capacity;
@@ -47,11 +49,11 @@ void SuffixAutomaton::AddEdge(uint32_t state, uint8_t symbol, uint32_t target) {
   ++s.degree;
 }
 
-uint32_t SuffixAutomaton::NewState(uint32_t length, uint32_t link, uint32_t first_end) {
+uint32_t SuffixAutomaton::NewState(uint32_t length, uint32_t link, uint32_t firstEnd) {
   State state{};
   state.length = length;
   state.link = link;
-  state.first_end = first_end;
+  state.firstEnd = firstEnd;
   states_.push_back(state);
   return static_cast<uint32_t>(states_.size() - 1);
 }
@@ -60,7 +62,10 @@ void SuffixAutomaton::Build(std::span<const uint8_t> text) {
   states_.clear();
   used_ = 0;
   root_.fill(0);
-  states_.reserve(2 * text.size() + 1);
+  // At most 2n states, numbered below kNone.
+  const uint64_t states = 2 * static_cast<uint64_t>(text.size()) + 1;
+  if (states >= kNone) throw std::bad_alloc();
+  ReserveOrThrow(states_, states);
   NewState(0, kNone, 0);
   uint32_t last = 0;
   for (std::size_t position = 0; position < text.size(); ++position) {
@@ -82,7 +87,7 @@ void SuffixAutomaton::Build(std::span<const uint8_t> text) {
     }
     // Split: a copy of `next` for the shorter substrings, sharing its first occurrence.
     const uint32_t clone =
-        NewState(states_[state].length + 1, states_[next].link, states_[next].first_end);
+        NewState(states_[state].length + 1, states_[next].link, states_[next].firstEnd);
     for (uint32_t e = 0; e < states_[next].degree; ++e) {
       const State& from = states_[next];
       if (e < kInline) {
@@ -115,6 +120,12 @@ void SuffixAutomaton::Step(uint32_t& state, uint32_t& length, uint8_t symbol) {
   }
 }
 
+void SuffixAutomaton::Release() {
+  std::vector<State>().swap(states_);
+  std::vector<Edge>().swap(edges_);
+  used_ = 0;
+}
+
 MatchBlock SuffixAutomaton::EarliestLongestBlock(std::span<const uint8_t> first,
                                                  std::span<const uint8_t> second) {
   MatchBlock best;
@@ -135,7 +146,7 @@ MatchBlock SuffixAutomaton::EarliestLongestBlock(std::span<const uint8_t> first,
       if (length > static_cast<uint32_t>(best.length)) {
         best.length = static_cast<int32_t>(length);
         best.start1 = static_cast<int32_t>(position + 1 - length);
-        best.start2 = static_cast<int32_t>(states_[state].first_end + 1 - length);
+        best.start2 = static_cast<int32_t>(states_[state].firstEnd + 1 - length);
         if (length == limit) break;  // nothing longer can exist
       }
     }
@@ -148,7 +159,7 @@ MatchBlock SuffixAutomaton::EarliestLongestBlock(std::span<const uint8_t> first,
   for (std::size_t position = 0; position < second.size(); ++position) {
     Step(state, length, second[position]);
     if (length == 0 || length < static_cast<uint32_t>(best.length)) continue;
-    const auto start1 = static_cast<int32_t>(states_[state].first_end + 1 - length);
+    const auto start1 = static_cast<int32_t>(states_[state].firstEnd + 1 - length);
     if (length > static_cast<uint32_t>(best.length) || start1 < best.start1) {
       best.length = static_cast<int32_t>(length);
       best.start1 = start1;

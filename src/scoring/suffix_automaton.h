@@ -21,8 +21,11 @@ struct MatchBlock {
 // storage between calls, so one object serves a whole count without reallocating.
 class SuffixAutomaton {
  public:
-  // Both texts at most INT32_MAX long.
+  // Both texts at most INT32_MAX long. Throws std::bad_alloc when the memory is not there.
   MatchBlock EarliestLongestBlock(std::span<const uint8_t> first, std::span<const uint8_t> second);
+
+  // Gives back the storage kept from earlier calls.
+  void Release();
 
  private:
   static constexpr uint32_t kNone = UINT32_MAX;
@@ -35,9 +38,9 @@ class SuffixAutomaton {
   };
   // 32 bytes: a lookup on most states reads one cache line and nothing else.
   struct State {
-    uint32_t length;     // longest substring of the state
-    uint32_t link;       // state of its longest proper suffix in another state
-    uint32_t first_end;  // lowest end position of the state's substrings in the text
+    uint32_t length;    // longest substring of the state
+    uint32_t link;      // state of its longest proper suffix in another state
+    uint32_t firstEnd;  // lowest end position of the state's substrings in the text
     uint16_t degree;
     uint16_t capacity;  // of its edges in edges_, beyond the inline ones
     uint32_t edges;     // where those are
@@ -50,7 +53,7 @@ class SuffixAutomaton {
   void AddEdge(uint32_t state, uint8_t symbol, uint32_t target);
   // Follows `symbol` from (state, length), shortening the match as needed.
   void Step(uint32_t& state, uint32_t& length, uint8_t symbol);
-  uint32_t NewState(uint32_t length, uint32_t link, uint32_t first_end);
+  uint32_t NewState(uint32_t length, uint32_t link, uint32_t firstEnd);
 
   std::vector<State> states_;
   // Further edges of a state side by side; a state that outgrows its room moves to the end

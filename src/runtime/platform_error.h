@@ -1,0 +1,22 @@
+// Failed platform calls: raised as the control-call error with what failed and the platform's
+// own error code, kept where the failure happens, and described for a report.
+#pragma once
+
+#include <windows.h>
+
+#include <exception>
+#include <string>
+
+namespace runtime {
+
+// Raises the control-call error for a failed call. Read GetLastError() into `code` before
+// anything else can change it.
+[[noreturn]] void RaiseFailedCall(std::string whatFailed, DWORD code);
+// The same for a COM call's result; does nothing when it succeeded.
+void CheckResult(HRESULT result, const char* whatFailed);
+
+// What went wrong, for a report: "<what failed> (error N: <the platform's message>)" for a
+// failed call, else the error's own description.
+std::wstring DescribeFailure(const std::exception& error);
+
+}  // namespace runtime

@@ -1,0 +1,59 @@
+// The matcher's large arrays: sized so that every failure to get the memory is std::bad_alloc
+// (the caller reports that one as "out of memory"; a size too large for the address space
+// would otherwise throw std::length_error, and one computed in 32 bits could wrap), and, for
+// arrays that are written in full before they are read, without filling them first.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <vector>
+
+namespace scoring {
+
+// Leaves new elements of trivial types uninitialised (value-initialises them only when
+// asked to, with an argument).
+template <typename T>
+class UninitializedAllocator : public std::allocator<T> {
+ public:
+  template <typename U>
+  struct rebind {
+    using other = UninitializedAllocator<U>;
+  };
+  UninitializedAllocator() = default;
+  template <typename U>
+  UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+
+  template <typename U>
+  void construct(U* at) noexcept {
+    ::new (static_cast<void*>(at)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* at, Args&&... args) {
+    ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+  }
+};
+
+// A vector whose resize leaves the new elements unwritten.
+template <typename T>
+using Buffer = std::vector<T, UninitializedAllocator<T>>;
+
+// Sizes are computed in 64 bits by the callers, so nothing wraps before this check.
+template <typename V>
+void CheckCapacity(const V& v, uint64_t count) {
+  if (count > static_cast<uint64_t>(v.max_size())) throw std::bad_alloc();
+}
+
+template <typename V>
+void ResizeOrThrow(V& v, uint64_t count) {
+  CheckCapacity(v, count);
+  v.resize(static_cast<std::size_t>(count));
+}
+
+template <typename V>
+void ReserveOrThrow(V& v, uint64_t count) {
+  CheckCapacity(v, count);
+  v.reserve(static_cast<std::size_t>(count));
+}
+
+}  // namespace scoring
