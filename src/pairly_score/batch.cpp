@@ -159,9 +159,6 @@ class LineScorer {
   std::vector<Texts> texts_;
 };
 
-// The run. Every thread, this one included, takes the next block of input, scores it and
-// writes whatever is next in input order: a block's lines and results stay with the core
-// that read them, and no thread waits on another while there is input left.
 // What each thread keeps: its scorer, and its blocks to use again, so that the memory it
 // reads into and writes from stays in its own core's cache.
 struct Worker {
@@ -171,6 +168,9 @@ struct Worker {
   std::vector<std::unique_ptr<Block>> spare;
 };
 
+// The run. Every thread, this one included, takes the next block of input, scores it and
+// writes whatever is next in input order: a block's lines and results stay with the core
+// that read them, and no thread waits on another while there is input left.
 class BatchRun {
  public:
   BatchRun(InputSource& input, std::ostream& output, std::ostream& errors,
@@ -211,7 +211,7 @@ class BatchRun {
   void Work(Worker& worker) {
     try {
       while (std::unique_ptr<Block> block = ReadBlock(worker)) {
-        ++scoring_;
+        BeginScoring();
         worker.scorer.Score(*block, 0, stop_);
         if (--scoring_ == 0 && retrying_) Notify();  // the retry waits for this
         Deliver(std::move(block), worker);
@@ -370,6 +370,23 @@ class BatchRun {
     output_.flush();
   }
 
+  // Counts this thread among those scoring, unless a line is being tried again alone: then it
+  // steps aside until that is done. (Each side looks at the other's flag after setting its
+  // own, so one of them always sees the other.)
+  void BeginScoring() {
+    for (;;) {
+      ++scoring_;
+      if (!retrying_) return;
+      std::unique_lock lock(mutex_);
+      if (--scoring_ == 0) changed_.notify_all();
+      changed_.wait(lock, [&] { return !retrying_ || stopped_; });
+      if (stopped_) {
+        ++scoring_;  // (the scoring stops at once)
+        return;
+      }
+    }
+  }
+
   void Notify() {
     const std::lock_guard lock(mutex_);
     changed_.notify_all();
@@ -430,7 +447,11 @@ class BatchRun {
     block->output.clear();
     block->lines = 0;
     block->fault = Fault::kNone;
-    worker.spare.push_back(std::move(block));
+    try {
+      worker.spare.push_back(std::move(block));
+    } catch (const std::bad_alloc&) {
+      // Not kept, then.
+    }
   }
 
   // By the reader, before any other thread runs.
