@@ -1,13 +1,16 @@
-// The scorer's batch mode on any input: no crash, and one output line for each well-formed
-// line before the first bad one, which the error message names.
+// The scorer's batch mode on any input: no crash, and for each well-formed line before the
+// first bad one, which the error message names, the captions a click on its names shows.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "pairly_score/scorer.h"
+#include "runtime/text.h"
 #include "runtime/text_services.h"
 
 namespace {
@@ -49,7 +52,9 @@ bool ValidUtf8(std::string_view s) {
 }
 
 // The lines getline reads: split at '\n', a last line without one counted if not empty.
-long WellFormedLines(std::string_view input, bool& all) {
+// Each well-formed one's two names go to `names`.
+long WellFormedLines(std::string_view input, bool& all,
+                     std::vector<std::pair<std::string_view, std::string_view>>& names) {
   long count = 0;
   all = true;
   while (!input.empty()) {
@@ -63,6 +68,7 @@ long WellFormedLines(std::string_view input, bool& all) {
       all = false;
       break;
     }
+    names.emplace_back(line.substr(0, tab), line.substr(tab + 1));
     ++count;
   }
   return count;
@@ -72,13 +78,15 @@ long WellFormedLines(std::string_view input, bool& all) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);
-  std::istringstream in(input);
+  std::istringstream stream(input);
+  pairly_score::StreamInput in(stream);
   std::ostringstream out, err;
   const runtime::PortableTextServices text;
   const int code = pairly_score::ScoreBatch(in, out, err, text);
 
   bool all = false;
-  const long expected = WellFormedLines(input, all);
+  std::vector<std::pair<std::string_view, std::string_view>> names;
+  const long expected = WellFormedLines(input, all, names);
   const std::string output = out.str();
   long lines = 0;
   for (std::size_t start = 0; start < output.size();) {
@@ -89,6 +97,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::size_t tab = line.find('\t');
     if (tab == std::string_view::npos || tab == 0 || line.back() != '%')
       Fail("output line form", 0, lines + 1);
+    // What a click on the names shows, through the window's own path.
+    if (static_cast<std::size_t>(lines) < names.size()) {
+      const auto& [first, second] = names[static_cast<std::size_t>(lines)];
+      const std::vector<std::string> shown =
+          pairly_score::ScorePair(runtime::Utf8ToUtf16(first), runtime::Utf8ToUtf16(second), text);
+      if (line != shown[shown.size() - 2] + "\t" + shown.back()) Fail("captions", 0, lines + 1);
+    }
     ++lines;
     start = end + 1;
   }

@@ -100,6 +100,7 @@ TEST(Calculate, RuntimeErrorLeavesTheWindowAsItWas) {
   }
   EXPECT_EQ(Printable(view.result2), "1.66666666666667");
   EXPECT_EQ(Printable(view.result), "166%");
+  EXPECT_TRUE(view.events.empty()) << "failing before any caption was written writes none";
   EXPECT_TRUE(Module1::Codes1.IsEmpty());
   EXPECT_TRUE(Module1::Codes2.IsEmpty());
 

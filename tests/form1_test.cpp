@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "failing_allocations.h"
 #include "main_window/form1.h"
 #include "form1_fixture.h"
 #include "resource_ids.h"
@@ -371,6 +373,40 @@ TEST_F(Form1RuntimeError, IsReportedOnceAndTheWindowKeepsWorking) {
   ASSERT_EQ(boxes.Seen().size(), 1u);
   EXPECT_EQ(boxes.Seen()[0].text, L"Run-time error '6':\n\nOverflow");
   EXPECT_EQ(boxes.Seen()[0].title, L"PAIRLY Calc");
+  EXPECT_EQ(Result(), L"166%");
+  EXPECT_EQ(Result2(), L"1.66666666666667");
+  EXPECT_TRUE(IsWindow(form1_.Window()));
+  EXPECT_FALSE(quit_);
+
+  SetNames(L"JOHN", L"JANE");
+  EXPECT_TRUE(CalculateShows(L"125%"));
+}
+
+// Memory running out inside the click, while two long names are matched: the runtime's error
+// 7 in one report, and the window as it was.
+TEST_F(Form1Window, OutOfMemoryIsReportedOnceAndTheWindowKeepsWorking) {
+  MessageBoxAnswerer boxes;
+  SetNames(L"ABC", L"ABD");
+  ASSERT_TRUE(CalculateShows(L"166%"));
+
+  constexpr std::size_t kLength = 100000;
+  std::mt19937 random(77);
+  std::wstring name1(kLength, L'A'), name2(kLength, L'A');
+  for (std::wstring* name : {&name1, &name2}) {
+    for (wchar_t& c : *name) c = static_cast<wchar_t>(L'A' + random() % 26);
+  }
+  SetNames(name1, name2);
+  {
+    // From six bytes per character on: more than reading the boxes takes, less than
+    // matching the names needs.
+    const FailingAllocations failing(6 * kLength);
+    PressAlt('C');
+    ASSERT_TRUE(Pump([&] { return boxes.Seen().size() == 1; }));
+    EXPECT_GT(failing.Failures(), 0);
+  }
+  PumpFor(100, &application_, &quit_);
+  ASSERT_EQ(boxes.Seen().size(), 1u);
+  EXPECT_EQ(boxes.Seen()[0].text, L"Run-time error '7':\n\nOut of memory");
   EXPECT_EQ(Result(), L"166%");
   EXPECT_EQ(Result2(), L"1.66666666666667");
   EXPECT_TRUE(IsWindow(form1_.Window()));

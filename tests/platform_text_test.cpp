@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <random>
 #include <string>
 
 #include "calculate/text_calculate_view.h"
 #include "runtime/runtime_error.h"
 #include "scoring/module1.h"
+#include "scoring/pair_scorer.h"
 #include "test_support.h"
 
 namespace {
@@ -85,6 +87,47 @@ TEST(PlatformText, DoubleByteCharacterOverflowsAndLeavesEverythingAsItWas) {
   view.person2 = u"\uFF71\uFF72";  // single-byte characters still score
   calculate::Calculate(view);
   EXPECT_EQ(Printable(view.result), "0%");
+}
+
+// The batch mode's scorer asks the platform about each code unit once: right only if the
+// platform upper-cases a text code unit by code unit (surrogates aside, which it asks about
+// whole texts). Checked for every unit, then the scorer against NameMatchScore.
+TEST(PlatformText, UpperCasesCodeUnitByCodeUnitAndThePairScorerAgrees) {
+  std::u16string all, oneByOne;
+  for (int unit = 1; unit <= 0xFFFF; ++unit) {
+    if (unit >= 0xD800 && unit <= 0xDFFF) continue;
+    const std::u16string character(1, static_cast<char16_t>(unit));
+    all += character;
+    oneByOne += kSystem.UpperCase(character);
+  }
+  ASSERT_EQ(kSystem.UpperCase(all), oneByOne);
+
+  std::mt19937 random(932);
+  scoring::PairScorer scorer(kSystem);
+  const auto name = [&] {
+    std::u16string s;
+    for (int i = static_cast<int>(random() % 6); i > 0; --i) {
+      const auto unit =
+          static_cast<char16_t>(random() % 3 == 0 ? random() % 0x10000 : random() % 0x250);
+      s += unit;
+      if (unit >= 0xD800 && unit <= 0xDBFF && random() % 2 == 0)
+        s += static_cast<char16_t>(0xDC00 + random() % 0x400);
+    }
+    return s;
+  };
+  for (int trial = 0; trial < 20000; ++trial) {
+    const std::u16string first = name();
+    const std::u16string second = trial % 2 == 0 ? kSystem.UpperCase(first) : name();
+    double expected = -1.0;
+    try {
+      expected = Module1::NameMatchScore(first, second, kSystem);
+    } catch (const runtime::RuntimeError&) {
+      EXPECT_THROW(scorer.Score(first, second), runtime::RuntimeError);
+      continue;
+    }
+    ASSERT_EQ(scorer.Score(first, second), expected)
+        << Printable(first) << " / " << Printable(second);
+  }
 }
 
 }  // namespace

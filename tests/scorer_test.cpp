@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "failing_allocations.h"
 #include "pairly_score/scorer.h"
+#include "runtime/text.h"
 #include "test_support.h"
 
 namespace {
@@ -13,12 +18,59 @@ struct ScorerRun {
   std::string output, errors;
 };
 
+const DoubleByteTextServices kText;
+
 ScorerRun RunScorer(const std::vector<std::u16string>& arguments, const std::string& input = "") {
-  const DoubleByteTextServices text;
-  std::istringstream in(input);
+  std::istringstream stream(input);
+  pairly_score::StreamInput in(stream);
   std::ostringstream out, err;
-  const int code = pairly_score::Main(arguments, in, out, err, text);
+  const int code = pairly_score::Main(arguments, in, out, err, kText);
   return {code, out.str(), err.str()};
+}
+
+ScorerRun RunBatch(const std::string& input, int jobs) {
+  std::istringstream stream(input);
+  pairly_score::StreamInput in(stream);
+  std::ostringstream out, err;
+  const int code = pairly_score::ScoreBatch(in, out, err, kText, jobs);
+  return {code, out.str(), err.str()};
+}
+
+// Lines of every kind a batch may hold, none of them bad, with the names each one gives.
+struct MixedInput {
+  std::string text;
+  std::vector<std::pair<std::u16string, std::u16string>> names;
+};
+
+MixedInput MakeMixedInput(int lines) {
+  const std::string pool[] = {"a",
+                              "B",
+                              "c",
+                              " ",
+                              "\xC3\xA9",
+                              "\xC3\x89",
+                              "\xC3\xBF",
+                              "\xC5\xB8" /* Ÿ */,
+                              "\xCE\xB1",
+                              "\xE2\x82\xAC",
+                              "\xF0\x90\x90\xA8",
+                              "\xF0\x9F\x98\x80"};
+  std::mt19937 random(4242);
+  const auto name = [&](int longest) {
+    std::string s;
+    const int length = std::uniform_int_distribution<int>(0, longest)(random);
+    for (int i = 0; i < length; ++i) s += pool[random() % std::size(pool)];
+    return s;
+  };
+  MixedInput input;
+  for (int line = 0; line < lines; ++line) {
+    std::string first = name(line % 400 == 0 ? 1500 : 12), second = name(12);
+    if (line % 7 == 0) second = first;
+    if (line % 11 == 0) second.append("\t").append(name(3));  // the first tab splits
+    input.text.append(first).append("\t").append(second).append(line % 5 == 0 ? "\r\n" : "\n");
+    input.names.emplace_back(runtime::Utf8ToUtf16(first), runtime::Utf8ToUtf16(second));
+  }
+  return input;
 }
 
 TEST(Scorer, PairPrintsWarningsThenBothCaptions) {
@@ -47,6 +99,12 @@ TEST(Scorer, PairReportsRuntimeErrorsAndUsage) {
   const ScorerRun usage = RunScorer({u"only one"});
   EXPECT_EQ(usage.exitCode, 2);
   EXPECT_NE(usage.errors.find("usage:"), std::string::npos);
+
+  EXPECT_EQ(RunScorer({u"--jobs", u"2", u"--batch"}, "ABC\tABD\n").output,
+            "1.66666666666667\t166%\n");
+  for (const char16_t* jobs : {u"0", u"x", u"257"}) {
+    EXPECT_EQ(RunScorer({u"--batch", u"--jobs", jobs}).exitCode, 2);
+  }
 }
 
 TEST(Scorer, BatchScoresEachLineWithoutWarnings) {
@@ -76,6 +134,98 @@ TEST(Scorer, BatchStopsAtTheFirstBadLineNamingIt) {
     EXPECT_EQ(run.output, "1\t100%\n");  // the lines before it are printed
     EXPECT_EQ(run.errors, c.message);
   }
+}
+
+// A large input scored on several threads prints what one thread prints: each line what a
+// click on its names shows, in input order; a bad line near the end stops both alike.
+TEST(Scorer, BatchOnSeveralJobsPrintsWhatOneJobPrints) {
+  constexpr int kLines = 20000, kBad = 19990;
+  const MixedInput input = MakeMixedInput(kLines);
+  std::string expected, expectedBeforeBad;
+  for (std::size_t i = 0; i < input.names.size(); ++i) {
+    const std::vector<std::string> shown =
+        pairly_score::ScorePair(input.names[i].first, input.names[i].second, kText);
+    expected += shown[shown.size() - 2] + "\t" + shown.back() + "\n";
+    if (i + 1 == kBad - 1) expectedBeforeBad = expected;
+  }
+  std::size_t badAt = 0;
+  for (int line = 1; line < kBad; ++line) badAt = input.text.find('\n', badAt) + 1;
+
+  for (const int jobs : {1, 3}) {
+    SCOPED_TRACE(testing::Message() << jobs << " jobs");
+    const ScorerRun all = RunBatch(input.text, jobs);
+    EXPECT_EQ(all.exitCode, 0);
+    EXPECT_TRUE(all.output == expected);  // (not printed whole when it fails: too long)
+    EXPECT_EQ(all.errors, "");
+
+    for (const auto& [bad, why] : {std::pair{"no tab", "no tab between the two names"},
+                                   {"A\xFF\tB", "not valid UTF-8"},
+                                   {"A\t\xE3\x81\x82", "run-time error 6: Overflow"}}) {
+      std::string withBad = input.text;
+      withBad.insert(badAt, std::string(bad) + "\n");
+      const ScorerRun run = RunBatch(withBad, jobs);
+      EXPECT_EQ(run.exitCode, 1);
+      EXPECT_TRUE(run.output == expectedBeforeBad) << why;
+      EXPECT_EQ(run.errors, "pairly-score: line " + std::to_string(kBad) + ": " + why + "\n");
+    }
+  }
+}
+
+// A program that sends a line and waits for its answer gets it before the next read.
+TEST(Scorer, BatchAnswersWhatItHasReadBeforeWaitingForMore) {
+  class Conversation : public pairly_score::InputSource {
+   public:
+    explicit Conversation(const std::ostringstream& output) : output_(output) {}
+    std::size_t Read(char* buffer, std::size_t) override {
+      shownAtRead.push_back(output_.str());
+      if (next_ == lines_.size()) return 0;
+      const std::string_view line = lines_[next_++];
+      line.copy(buffer, line.size());
+      return line.size();
+    }
+    bool MustWait() override { return true; }
+    bool Failed() const override { return false; }
+    std::vector<std::string> shownAtRead;
+
+   private:
+    const std::vector<std::string_view> lines_ = {"ABC\tABD\n", "JOHN\tJANE\n"};
+    const std::ostringstream& output_;
+    std::size_t next_ = 0;
+  };
+  std::ostringstream out, err;
+  Conversation input(out);
+  EXPECT_EQ(pairly_score::ScoreBatch(input, out, err, kText, 2), 0);
+  EXPECT_EQ(input.shownAtRead, (std::vector<std::string>{"", "1.66666666666667\t166%\n",
+                                                         "1.66666666666667\t166%\n1.25\t125%\n"}));
+}
+
+// Memory running out while a line is matched is that line's error, on any number of jobs,
+// and the two-name form says so too.
+TEST(Scorer, OutOfMemoryIsReportedForItsLine) {
+  // Failing from six bytes per character on: more than reading and decoding the names take,
+  // less than matching them needs.
+  constexpr std::size_t kLength = 100000;
+  std::mt19937 random(77);
+  std::string name1(kLength, 'A'), name2(kLength, 'A');
+  for (std::string* name : {&name1, &name2}) {
+    for (char& c : *name) c = static_cast<char>('A' + random() % 26);
+  }
+  const std::string input = "ABC\tABD\nJOHN\tJANE\n" + name1 + "\t" + name2 + "\nRAM\tSITA\n";
+  for (const int jobs : {1, 2}) {
+    const FailingAllocations failing(6 * kLength);
+    const ScorerRun run = RunBatch(input, jobs);
+    EXPECT_GT(failing.Failures(), 0);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.output, "1.66666666666667\t166%\n1.25\t125%\n");
+    EXPECT_EQ(run.errors, "pairly-score: line 3: out of memory\n");
+  }
+
+  const FailingAllocations failing(6 * kLength);
+  const ScorerRun pair = RunScorer({runtime::Utf8ToUtf16(name1), runtime::Utf8ToUtf16(name2)});
+  EXPECT_GT(failing.Failures(), 0);
+  EXPECT_EQ(pair.exitCode, 1);
+  EXPECT_EQ(pair.output, "");
+  EXPECT_EQ(pair.errors, "pairly-score: out of memory\n");
 }
 
 }  // namespace

@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "runtime/runtime_error.h"
 #include "scoring/module1.h"
+#include "scoring/fast_matcher.h"
+#include "scoring/pair_scorer.h"
+#include "scoring/short_matcher.h"
 #include "test_support.h"
 
 namespace {
@@ -149,6 +154,125 @@ TEST(NameMatchScore, AgreesWithBruteForceOnSmallAlphabets) {
     }
   }
   ExpectCodesEmpty();
+}
+
+// Names are matched a machine word at a time: the same blocks, so the same count, as the plain
+// scan, up to the longest texts taken.
+TEST(ShortMatcher, CountsWhatThePlainScanCounts) {
+  std::mt19937 random(63);
+  scoring::ShortMatcher matcher;
+  for (const int alphabet : {1, 2, 3, 4, 26, 256}) {
+    for (int trial = 0; trial < 2000; ++trial) {
+      const auto make = [&](std::size_t longest) {
+        std::vector<uint8_t> s(1 + random() % longest);
+        for (uint8_t& c : s) c = static_cast<uint8_t>(255 - random() % alphabet);
+        return s;
+      };
+      const std::vector<uint8_t> first = make(scoring::ShortMatcher::kLongest);
+      const std::vector<uint8_t> second =
+          trial % 50 == 0 ? std::vector<uint8_t>(scoring::ShortMatcher::kLongest, 255)
+                          : make(scoring::ShortMatcher::kLongest);
+      const auto size1 = static_cast<int32_t>(first.size());
+      const auto size2 = static_cast<int32_t>(second.size());
+      ASSERT_EQ(matcher.Count(first, second),
+                scoring::PlainMatchCount(first, second, 1, size1, 1, size2))
+          << alphabet << " letters, trial " << trial;
+    }
+  }
+}
+
+// A platform with two quirks: it upper-cases a Deseret small letter (a surrogate pair) as one
+// character while a surrogate on its own stays as it is, so the whole text is not its code
+// units one by one; and its code page gives 'B' two bytes, so ASCII is not one byte each.
+class QuirkyTextServices : public DoubleByteTextServices {
+ public:
+  std::u16string UpperCase(std::u16string_view text) const override {
+    std::u16string upper = DoubleByteTextServices::UpperCase(text);
+    for (std::size_t i = 0; i + 1 < upper.size(); ++i) {
+      if (upper[i] == 0xD801 && upper[i + 1] >= 0xDC28 && upper[i + 1] <= 0xDC4F) {
+        upper[i + 1] = static_cast<char16_t>(upper[i + 1] - 0x28);
+      }
+    }
+    return upper;
+  }
+  int32_t AnsiCode(char16_t character) const override {
+    return character == u'B' ? 0x8260 : DoubleByteTextServices::AnsiCode(character);
+  }
+};
+
+// The batch mode's scorer keeps the services' answers per code unit and its buffers across
+// pairs: whatever came before, each pair gets NameMatchScore's result or runtime error, as
+// UTF-16 and, where it is ASCII, as bytes.
+TEST(PairScorer, GivesNameMatchScoresResultForEveryPair) {
+  const std::u16string pool[] = {u"a",
+                                 u"A",
+                                 u"b",
+                                 u"B",
+                                 u"c",
+                                 u" ",
+                                 u"\u00E9",
+                                 u"\u00C9",
+                                 u"\u00FF",
+                                 u"\u0178",
+                                 u"\u00DF",
+                                 u"\u03B1",
+                                 u"\u03A3",
+                                 u"\u20AC",
+                                 u"\u0301",
+                                 u"\u3042",
+                                 u"\U00010428",
+                                 u"\U00010400",
+                                 std::u16string(1, char16_t{0xD801}),
+                                 std::u16string(1, char16_t{0xDC28})};
+  const runtime::PortableTextServices portable;
+  const DoubleByteTextServices doubleByte;
+  const QuirkyTextServices quirky;
+  std::mt19937 random(1208);
+  const runtime::TextServices* const services[] = {&portable, &doubleByte, &quirky};
+  for (const runtime::TextServices* text : services) {
+    scoring::PairScorer scorer(*text);
+    int equal = 0, raised = 0;
+    for (int trial = 0; trial < 6000; ++trial) {
+      const auto name = [&](int longest) {
+        std::u16string s;
+        const int length = std::uniform_int_distribution<int>(0, longest)(random);
+        // Every other pair from the first six only: ASCII.
+        const std::size_t choices = trial % 2 == 0 ? 6 : std::size(pool);
+        for (int i = 0; i < length; ++i) s += pool[random() % choices];
+        return s;
+      };
+      const std::u16string first = name(trial % 100 == 0 ? 120 : 8);
+      const std::u16string second = trial % 3 == 0 ? text->UpperCase(first) : name(8);
+      SCOPED_TRACE(testing::Message() << Printable(first) << " / " << Printable(second));
+      std::optional<double> expected;
+      try {
+        expected = NameMatchScore(first, second, *text);
+      } catch (const runtime::RuntimeError&) {
+        ++raised;
+      }
+      const auto expectSame = [&](const std::function<double()>& score) {
+        if (expected) {
+          ASSERT_EQ(score(), *expected);
+        } else {
+          ASSERT_THROW(score(), runtime::RuntimeError);  // overflow, the only error here
+        }
+      };
+      expectSame([&] { return scorer.Score(first, second); });
+      if (trial % 2 == 0) {
+        const std::string bytes1(first.begin(), first.end()), bytes2(second.begin(), second.end());
+        expectSame([&] { return scorer.ScoreAscii(bytes1, bytes2); });
+      }
+      equal += expected == 1.0;
+    }
+    EXPECT_GT(equal, 1000);
+    if (text != &portable) {
+      EXPECT_GT(raised, 100);
+    }
+  }
+  // Surrogates: a pair the platform upper-cases whole makes equal names; alone they do not.
+  scoring::PairScorer scorer(quirky);
+  EXPECT_EQ(scorer.Score(u"\U00010428", u"\U00010400"), 1.0);
+  EXPECT_EQ(scorer.Score(u"\xDC28", u"\xDC00"), 2.5);
 }
 
 }  // namespace

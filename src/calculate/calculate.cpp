@@ -7,8 +7,9 @@
 namespace calculate {
 namespace {
 
-// Puts both captions back unless the command completes, so a click that fails leaves the
-// window as it was.
+// Puts back the captions the command wrote unless it completes, so a click that fails leaves
+// the window as it was. A caption it never wrote is left alone: a failure before the first
+// one (out of memory in the score, say) then has nothing to undo that could fail in turn.
 class CaptionRestorer {
  public:
   explicit CaptionRestorer(CalculateView& view)
@@ -19,23 +20,42 @@ class CaptionRestorer {
   CaptionRestorer& operator=(const CaptionRestorer&) = delete;
   ~CaptionRestorer() {
     if (committed_) return;
-    try {
-      view_.SetCaption(Label::kResult, result_);
-      view_.SetCaption(Label::kResult2, result2_);
-    } catch (...) {
-      // The original error is the one worth reporting.
-    }
+    Restore(Label::kResult, resultWritten_, result_);
+    Restore(Label::kResult2, result2Written_, result2_);
+  }
+  void SetCaption(Label label, std::u16string_view caption) {
+    (label == Label::kResult ? resultWritten_ : result2Written_) = true;
+    view_.SetCaption(label, caption);
   }
   void Commit() { committed_ = true; }
 
  private:
+  void Restore(Label label, bool written, const std::u16string& caption) {
+    if (!written) return;
+    try {
+      view_.SetCaption(label, caption);
+    } catch (...) {
+      // The original error is the one worth reporting.
+    }
+  }
+
   CalculateView& view_;
   std::u16string result_;
   std::u16string result2_;
+  bool resultWritten_ = false;
+  bool result2Written_ = false;
   bool committed_ = false;
 };
 
 }  // namespace
+
+std::u16string PercentText(std::u16string_view scoreText, std::u16string_view separator) {
+  // The percentage comes from the score's text, not its full-precision value: a score
+  // shown as "2.3" gives 229%, as 2.3 * 100 is 229.99999999999997 in doubles.
+  const double percent = runtime::FixTowardZero(
+      runtime::CheckedMultiply(runtime::TextToNumber(scoreText, separator), 100.0));
+  return runtime::NumberToText(percent, separator) + u"%";
+}
 
 void Calculate(CalculateView& view, const runtime::TextServices& text) {
   if (view.Person1Text().empty()) view.ShowMessage(kEnterYourName);
@@ -44,13 +64,9 @@ void Calculate(CalculateView& view, const runtime::TextServices& text) {
   CaptionRestorer restorer(view);
   const double score = Module1::NameMatchScore(view.Person1Text(), view.Person2Text(), text);
   const std::u16string separator = text.DecimalSeparator();
-  view.SetCaption(Label::kResult, runtime::NumberToText(score, separator));
-  view.SetCaption(Label::kResult2, view.Caption(Label::kResult));
-  // The percentage comes from the score's text, not its full-precision value: a score
-  // shown as "2.3" gives 229%, as 2.3 * 100 is 229.99999999999997 in doubles.
-  const double percent = runtime::FixTowardZero(runtime::CheckedMultiply(
-      runtime::TextToNumber(view.Caption(Label::kResult2), separator), 100.0));
-  view.SetCaption(Label::kResult, runtime::NumberToText(percent, separator) + u"%");
+  restorer.SetCaption(Label::kResult, runtime::NumberToText(score, separator));
+  restorer.SetCaption(Label::kResult2, view.Caption(Label::kResult));
+  restorer.SetCaption(Label::kResult, PercentText(view.Caption(Label::kResult2), separator));
   restorer.Commit();
 }
 

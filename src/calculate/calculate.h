@@ -29,6 +29,10 @@ class CalculateView {
 inline constexpr std::u16string_view kEnterYourName = u"Enter Your Name!!!";
 inline constexpr std::u16string_view kEnterHerName = u"Enter Her Name!!!";
 
+// Result's final caption for the score text in result2: the text read back, times 100,
+// truncated toward zero, followed by "%".
+std::u16string PercentText(std::u16string_view scoreText, std::u16string_view separator);
+
 // Runs the command once. A runtime error propagates to the caller with both captions as
 // they were before the command started.
 void Calculate(CalculateView& view,

@@ -1,11 +1,14 @@
 #include "pairly_score/scorer.h"
 
 #include <istream>
+#include <new>
+#include <optional>
 #include <ostream>
+#include <stdexcept>
+#include <thread>
 
 #include "calculate/calculate.h"
 #include "calculate/text_calculate_view.h"
-#include "runtime/runtime_error.h"
 #include "runtime/text.h"
 
 namespace pairly_score {
@@ -15,14 +18,48 @@ using runtime::Utf16ToUtf8;
 
 constexpr const char* kUsage =
     "usage: pairly-score NAME1 NAME2\n"
-    "       pairly-score --batch   (reads NAME1<TAB>NAME2 lines from standard input)\n";
+    "       pairly-score --batch [--jobs N]\n"
+    "           reads NAME1<TAB>NAME2 lines from standard input; large inputs are scored on\n"
+    "           N threads (by default one per processor), the results in input order\n";
 
-std::string ErrorText(const runtime::RuntimeError& error) {
-  return "run-time error " + std::to_string(runtime::ErrorNumber(error.Kind())) + ": " +
-         runtime::ErrorDescription(error.Kind());
+int DefaultJobs() {
+  const unsigned processors = std::thread::hardware_concurrency();
+  return processors == 0 ? 1 : static_cast<int>(std::min<unsigned>(processors, kMaxJobs));
+}
+
+// The threads of "--batch", "--batch --jobs N" or "--jobs N --batch": 0 for a count that is
+// not 1 to kMaxJobs, nullopt for other arguments.
+std::optional<int> BatchJobs(const std::vector<std::u16string>& arguments) {
+  if (arguments.size() == 1 && arguments[0] == u"--batch") return DefaultJobs();
+  if (arguments.size() != 3) return std::nullopt;
+  const bool batchFirst = arguments[0] == u"--batch" && arguments[1] == u"--jobs";
+  const bool batchLast = arguments[0] == u"--jobs" && arguments[2] == u"--batch";
+  if (!batchFirst && !batchLast) return std::nullopt;
+  const std::u16string& count = arguments[batchFirst ? 2 : 1];
+  int jobs = 0;
+  for (const char16_t digit : count) {
+    if (digit < u'0' || digit > u'9') return 0;
+    jobs = jobs * 10 + (digit - u'0');
+    if (jobs > kMaxJobs) return 0;
+  }
+  return jobs;
 }
 
 }  // namespace
+
+std::size_t StreamInput::Read(char* buffer, std::size_t size) {
+  stream_.read(buffer, static_cast<std::streamsize>(size));
+  return static_cast<std::size_t>(stream_.gcount());
+}
+
+bool StreamInput::Failed() const {
+  return stream_.bad();
+}
+
+std::string ErrorText(runtime::ErrorKind kind) {
+  return "run-time error " + std::to_string(runtime::ErrorNumber(kind)) + ": " +
+         runtime::ErrorDescription(kind);
+}
 
 std::vector<std::string> ScorePair(const std::u16string& name1, const std::u16string& name2,
                                    const runtime::TextServices& text) {
@@ -37,50 +74,35 @@ std::vector<std::string> ScorePair(const std::u16string& name1, const std::u16st
   return lines;
 }
 
-int ScoreBatch(std::istream& input, std::ostream& output, std::ostream& errors,
-               const runtime::TextServices& text) {
-  std::string line;
-  for (long lineNumber = 1; std::getline(input, line); ++lineNumber) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const auto fail = [&](const std::string& why) {
-      output.flush();
-      errors << "pairly-score: line " << lineNumber << ": " << why << '\n';
-      return 1;
-    };
-    const std::size_t tab = line.find('\t');
-    if (tab == std::string::npos) return fail("no tab between the two names");
-    auto decoded1 = runtime::DecodeUtf8(std::string_view(line).substr(0, tab));
-    auto decoded2 = runtime::DecodeUtf8(std::string_view(line).substr(tab + 1));
-    if (!decoded1 || !decoded2) return fail("not valid UTF-8");
-    calculate::TextCalculateView view(std::move(*decoded1), std::move(*decoded2));
-    try {
-      calculate::Calculate(view, text);
-    } catch (const runtime::RuntimeError& error) {
-      return fail(ErrorText(error));
-    }
-    output << Utf16ToUtf8(view.result2) << '\t' << Utf16ToUtf8(view.result) << '\n';
-  }
-  output.flush();
-  return 0;
-}
-
-int Main(const std::vector<std::u16string>& arguments, std::istream& input, std::ostream& output,
+int Main(const std::vector<std::u16string>& arguments, InputSource& input, std::ostream& output,
          std::ostream& errors, const runtime::TextServices& text) {
-  if (arguments.size() == 1 && arguments[0] == u"--batch") {
-    return ScoreBatch(input, output, errors, text);
+  if (const std::optional<int> jobs = BatchJobs(arguments)) {
+    if (*jobs == 0) {
+      errors << "pairly-score: --jobs takes a whole number from 1 to " << kMaxJobs << '\n'
+             << kUsage;
+      return 2;
+    }
+    return ScoreBatch(input, output, errors, text, *jobs);
   }
   if (arguments.size() != 2) {
     errors << kUsage;
     return 2;
   }
+  const auto fail = [&](const std::string& why) {
+    output.flush();
+    errors << "pairly-score: " << why << '\n';
+    return 1;
+  };
   try {
     for (const std::string& line : ScorePair(arguments[0], arguments[1], text)) {
       output << line << '\n';
     }
   } catch (const runtime::RuntimeError& error) {
-    output.flush();
-    errors << "pairly-score: " << ErrorText(error) << '\n';
-    return 1;
+    return fail(ErrorText(error.Kind()));
+  } catch (const std::bad_alloc&) {
+    return fail("out of memory");
+  } catch (const std::length_error&) {  // a size beyond what can be allocated at all
+    return fail("out of memory");
   }
   return 0;
 }

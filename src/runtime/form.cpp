@@ -1,7 +1,10 @@
 #include "runtime/form.h"
 
 #include <algorithm>
+#include <array>
 #include <exception>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "runtime/platform_error.h"
@@ -41,9 +44,15 @@ UINT CaptionFormat(const ControlDescription& label) {
   return DT_WORDBREAK | DT_LEFT | DT_NOPREFIX;
 }
 
+// Ready made: building a report could need the very memory that ran out.
+constexpr std::wstring_view kOutOfMemoryReport = L"Run-time error '7':\n\nOut of memory";
+
 void ReportError(const Application& application, const std::exception& error) {
   if (const auto* runtimeError = dynamic_cast<const RuntimeError*>(&error)) {
     application.ShowMessage(Utf16ToWide(ErrorReport(runtimeError->Kind())));
+  } else if (dynamic_cast<const std::bad_alloc*>(&error) ||
+             dynamic_cast<const std::length_error*>(&error)) {  // a size beyond any memory
+    application.ShowMessage(kOutOfMemoryReport);
   } else {
     application.ShowMessage(L"Run-time error:\n\n" + Utf16ToWide(Utf8ToUtf16(error.what())));
   }
@@ -83,9 +92,18 @@ void Application::End() {
 }
 
 void Application::ShowMessage(std::wstring_view prompt) const {
-  const std::wstring text(prompt);
+  // A short prompt is copied on the stack, so reporting that memory ran out needs none.
+  std::array<wchar_t, 128> shortText{};
+  std::wstring longText;
+  const wchar_t* text = shortText.data();
+  if (prompt.size() < shortText.size()) {
+    prompt.copy(shortText.data(), prompt.size());
+  } else {
+    longText = prompt;
+    text = longText.c_str();
+  }
   HWND owner = GetActiveWindow();
-  MessageBoxW(owner, text.c_str(), title_.c_str(), MB_OK);
+  MessageBoxW(owner, text, title_.c_str(), MB_OK);
 }
 
 void Application::Opened(Form& form) {
@@ -448,7 +466,12 @@ void Form::RunHandler(Handler handler) {
   try {
     handler();
   } catch (const std::exception& error) {
-    ReportError(application_, error);
+    try {
+      ReportError(application_, error);
+    } catch (const std::exception&) {
+      // Not even the report could be built: memory is that short.
+      application_.ShowMessage(kOutOfMemoryReport);
+    }
   }
   if (--handlersRunning_ == 0 && window_) AnnounceCaptionChanges();
 }

@@ -16,6 +16,8 @@ RuntimeError::RuntimeError(ErrorKind kind, std::string failedCall, uint32_t syst
 
 int ErrorNumber(ErrorKind kind) {
   switch (kind) {
+    case ErrorKind::kOutOfMemory:
+      return 7;
     case ErrorKind::kOverflow:
       return 6;
     case ErrorKind::kSubscriptOutOfRange:
@@ -32,6 +34,8 @@ int ErrorNumber(ErrorKind kind) {
 
 const char* ErrorDescription(ErrorKind kind) {
   switch (kind) {
+    case ErrorKind::kOutOfMemory:
+      return "Out of memory";
     case ErrorKind::kOverflow:
       return "Overflow";
     case ErrorKind::kSubscriptOutOfRange:

@@ -9,6 +9,7 @@
 namespace runtime {
 
 enum class ErrorKind {
+  kOutOfMemory,          // an allocation failed (std::bad_alloc, reported under this number)
   kOverflow,             // 32-bit integer arithmetic or narrowing overflowed
   kSubscriptOutOfRange,  // array index outside the array's current bounds
   kFloatingPoint,        // invalid operation, division by zero or overflow in double arithmetic

@@ -48,36 +48,56 @@ bool DecodeOne(std::string_view text, std::size_t& pos, char32_t& codePoint) {
   return true;
 }
 
-void AppendUtf16(std::u16string& out, char32_t codePoint) {
+// Writes a code point as one or two UTF-16 code units; returns the position after them.
+char16_t* WriteUtf16(char32_t codePoint, char16_t* next) {
   if (codePoint < 0x10000) {
-    out.push_back(static_cast<char16_t>(codePoint));
+    *next++ = static_cast<char16_t>(codePoint);
   } else {
     codePoint -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
+    *next++ = static_cast<char16_t>(0xD800 + (codePoint >> 10));
+    *next++ = static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF));
   }
+  return next;
 }
 
 }  // namespace
 
 std::optional<std::u16string> DecodeUtf8(std::string_view utf8) {
   std::u16string out;
-  out.reserve(utf8.size());
-  for (std::size_t pos = 0; pos < utf8.size();) {
-    char32_t codePoint;
-    if (!DecodeOne(utf8, pos, codePoint)) return std::nullopt;
-    AppendUtf16(out, codePoint);
-  }
+  if (!DecodeUtf8(utf8, out)) return std::nullopt;
   return out;
 }
 
+bool DecodeUtf8(std::string_view utf8, std::u16string& out) {
+  // A byte gives at most one code unit (four give two), so the text fits from the start.
+  out.resize(utf8.size());
+  char16_t* next = out.data();
+  for (std::size_t pos = 0; pos < utf8.size();) {
+    const auto byte = static_cast<unsigned char>(utf8[pos]);
+    if (byte < 0x80) {
+      *next++ = byte;
+      ++pos;
+      continue;
+    }
+    char32_t codePoint;
+    if (!DecodeOne(utf8, pos, codePoint)) {
+      out.clear();
+      return false;
+    }
+    next = WriteUtf16(codePoint, next);
+  }
+  out.resize(static_cast<std::size_t>(next - out.data()));
+  return true;
+}
+
 std::u16string Utf8ToUtf16(std::string_view utf8) {
-  std::u16string out;
-  out.reserve(utf8.size());
+  std::u16string out(utf8.size(), u'\0');
+  char16_t* next = out.data();
   for (std::size_t pos = 0; pos < utf8.size();) {
     char32_t codePoint;
-    AppendUtf16(out, DecodeOne(utf8, pos, codePoint) ? codePoint : kReplacement);
+    next = WriteUtf16(DecodeOne(utf8, pos, codePoint) ? codePoint : kReplacement, next);
   }
+  out.resize(static_cast<std::size_t>(next - out.data()));
   return out;
 }
 
