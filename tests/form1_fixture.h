@@ -67,6 +67,22 @@ class Form1Window : public testing::Test {
     return Pump([&] { return Result() == expected; });
   }
 
+  // After a click that failed while the window showed 166% for ABC and ABD: one report with
+  // this text, the window as it was, and the next click working.
+  void ExpectOneReportAndTheWindowAsBefore(const window_test::MessageBoxAnswerer& boxes,
+                                           const std::wstring& report) {
+    PumpFor(100, &application_, &quit_);
+    ASSERT_EQ(boxes.Seen().size(), 1u);
+    EXPECT_EQ(boxes.Seen()[0].text, report);
+    EXPECT_EQ(boxes.Seen()[0].title, L"PAIRLY Calc");
+    EXPECT_EQ(Result(), L"166%");
+    EXPECT_EQ(Result2(), L"1.66666666666667");
+    EXPECT_TRUE(IsWindow(form1_.Window()));
+    EXPECT_FALSE(quit_);
+    SetNames(L"JOHN", L"JANE");
+    EXPECT_TRUE(CalculateShows(L"125%"));
+  }
+
   runtime::Application application_{L"PAIRLY Calc"};
   main_window::Form1 form1_;
   bool quit_ = false;

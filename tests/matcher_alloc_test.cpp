@@ -1,49 +1,15 @@
 // Allocation failures in the matcher: each of its allocations in turn is made to fail, and
 // each time the count must end in std::bad_alloc (what the caller reports as out of memory),
 // never in a crash, a wrong count or another exception; the next count must work again.
-// Its own program, as it replaces the global operator new.
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <limits>
 #include <new>
 #include <random>
 #include <vector>
 
+#include "failing_allocations.h"
 #include "scoring/fast_matcher.h"
-
-namespace {
-
-// While armed, the allocation that takes the count to zero fails.
-int64_t allocationsLeft = -1;
-
-void* Allocate(std::size_t size) {
-  if (allocationsLeft >= 0 && allocationsLeft-- == 0) throw std::bad_alloc();
-  if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
-  throw std::bad_alloc();
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-  return Allocate(size);
-}
-void* operator new[](std::size_t size) {
-  return Allocate(size);
-}
-void operator delete(void* block) noexcept {
-  std::free(block);
-}
-void operator delete[](void* block) noexcept {
-  std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-  std::free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-  std::free(block);
-}
 
 namespace {
 
@@ -73,16 +39,18 @@ TEST(MatcherAllocation, EveryFailureEndsInBadAlloc) {
           scoring::FastMatchCount(text, *second, 1, size(text), 1, size(*second), tuning);
       int64_t failing = 0;
       for (;; ++failing) {
-        allocationsLeft = failing;
         bool failed = false;
         int32_t count = -1;
-        try {
-          count = scoring::FastMatchCount(text, *second, 1, size(text), 1, size(*second), tuning);
-        } catch (const std::bad_alloc&) {
-          failed = true;
+        bool allMade = false;
+        {
+          const FailingAllocations failingOne = FailingAllocations::After(failing);
+          try {
+            count = scoring::FastMatchCount(text, *second, 1, size(text), 1, size(*second), tuning);
+          } catch (const std::bad_alloc&) {
+            failed = true;
+          }
+          allMade = failingOne.Failures() == 0;  // the failure was never reached
         }
-        const bool allMade = allocationsLeft >= 0;  // the failure was never reached
-        allocationsLeft = -1;
         if (allMade) {
           EXPECT_EQ(count, expected);
           break;

@@ -198,19 +198,27 @@ inline Picture PictureOf(HBITMAP bitmap) {
   return picture;
 }
 
+// What `draw` draws into a width x height bitmap compatible with `like`'s DC.
+inline Picture DrawnPicture(HDC like, int width, int height, const std::function<void(HDC)>& draw) {
+  HDC memory = CreateCompatibleDC(like);
+  HBITMAP bitmap = CreateCompatibleBitmap(like, width, height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  draw(memory);
+  SelectObject(memory, old);
+  Picture picture = PictureOf(bitmap);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  return picture;
+}
+
 // The client area as the screen shows it.
 inline Picture CaptureClient(HWND window) {
   RECT client;
   GetClientRect(window, &client);
   HDC dc = GetDC(window);
-  HDC memory = CreateCompatibleDC(dc);
-  HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
-  SelectObject(memory, old);
-  Picture picture = PictureOf(bitmap);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
+  Picture picture = DrawnPicture(dc, client.right, client.bottom, [&](HDC memory) {
+    BitBlt(memory, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
+  });
   ReleaseDC(window, dc);
   return picture;
 }
