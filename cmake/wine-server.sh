@@ -20,6 +20,16 @@ case $action in
       /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
       touch "$WINEPREFIX/.pairly-ready"
     fi
+    # A prefix made while 32-bit Wine could not run has no 32-bit system files, and every
+    # 32-bit program in it fails to load kernel32.dll. Once 32-bit Wine runs, fill them in
+    # (forcing wineboot's update, which otherwise thinks the prefix current); once only.
+    if [ ! -f "$WINEPREFIX/.pairly-ready32" ] && sh "$(dirname "$0")/wine32-check.sh" >/dev/null; then
+      if [ ! -e "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+        rm -f "$WINEPREFIX/.update-timestamp"
+        /usr/lib/wine/wine64 wineboot -u </dev/null >/dev/null 2>&1
+      fi
+      touch "$WINEPREFIX/.pairly-ready32"
+    fi
     # Start the prefix's background services now, detached from the caller's output:
     # started by the first test instead, they would hold that test's output pipe open.
     /usr/lib/wine/wine64 wineboot </dev/null >/dev/null 2>&1
