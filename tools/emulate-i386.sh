@@ -28,7 +28,7 @@ if [ ! -e "$binfmt/register" ]; then
 fi
 
 if [ ! -e "$handler" ]; then
-  cache=${XDG_CACHE_HOME:-$HOME/.cache}/pairly-calc
+  cache=${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/pairly-calc
   qemu=$cache/qemu-i386
   if [ ! -x "$qemu" ]; then
     archive=http://deb.debian.org/debian
