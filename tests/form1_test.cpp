@@ -224,29 +224,24 @@ class Form1Pixels : public Form1Window {
   }
   // The percentage's size in the font Result really gets.
   SIZE Measured(const std::wstring& text) const {
-    HDC screen = GetDC(nullptr);
-    HGDIOBJ old = SelectObject(screen, form1_.Font(kResult));
+    const runtime::WindowDC screen(nullptr);
+    const runtime::SelectGuard font(screen.Get(), form1_.Font(kResult));
     SIZE size{};
-    GetTextExtentPoint32W(screen, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(screen, old);
-    ReleaseDC(nullptr, screen);
+    GetTextExtentPoint32W(screen.Get(), text.c_str(), static_cast<int>(text.size()), &size);
     return size;
   }
   // The text drawn in navy on white, nothing clipped, centred on Result's box from its top.
   Picture Unclipped(const std::wstring& text) const {
-    HDC screen = GetDC(nullptr);
-    Picture picture = DrawnPicture(screen, 318, 309, [&](HDC memory) {
+    const runtime::WindowDC screen(nullptr);
+    return DrawnPicture(screen.Get(), 318, 309, [&](HDC memory) {
       PatBlt(memory, 0, 0, 318, 309, WHITENESS);
-      HGDIOBJ oldFont = SelectObject(memory, form1_.Font(kResult));
+      const runtime::SelectGuard font(memory, form1_.Font(kResult));
       SetBkMode(memory, TRANSPARENT);
       SetTextColor(memory, RGB(0, 0, 128));
       RECT box = kResultBox;
       DrawTextW(memory, text.c_str(), static_cast<int>(text.size()), &box,
                 DT_CENTER | DT_SINGLELINE | DT_NOCLIP);
-      SelectObject(memory, oldFont);
     });
-    ReleaseDC(nullptr, screen);
-    return picture;
   }
   static RECT Ink(const Picture& drawn) {
     RECT ink{drawn.width, drawn.height, 0, 0};

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "runtime/form.h"
+#include "runtime/unique_handle.h"
 
 namespace window_test {
 
@@ -164,10 +165,8 @@ class MessageBoxAnswerer {
 
 // The colour of a client-area pixel as the screen shows it.
 inline COLORREF PixelAt(HWND window, int x, int y) {
-  HDC dc = GetDC(window);
-  const COLORREF colour = GetPixel(dc, x, y);
-  ReleaseDC(window, dc);
-  return colour;
+  const runtime::WindowDC dc(window);
+  return GetPixel(dc.Get(), x, y);
 }
 
 // The pixels of a bitmap resource of this executable, as 0x00BBGGRR, row by row from the top.
@@ -191,36 +190,31 @@ inline Picture PictureOf(HBITMAP bitmap) {
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   std::vector<DWORD> bgra(static_cast<std::size_t>(size.bmWidth) * size.bmHeight);
-  HDC screen = GetDC(nullptr);
-  GetDIBits(screen, bitmap, 0, size.bmHeight, bgra.data(), &info, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
+  GetDIBits(runtime::WindowDC(nullptr).Get(), bitmap, 0, size.bmHeight, bgra.data(), &info,
+            DIB_RGB_COLORS);
   for (DWORD p : bgra) picture.pixels.push_back(RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF));
   return picture;
 }
 
 // What `draw` draws into a width x height bitmap compatible with `like`'s DC.
 inline Picture DrawnPicture(HDC like, int width, int height, const std::function<void(HDC)>& draw) {
-  HDC memory = CreateCompatibleDC(like);
-  HBITMAP bitmap = CreateCompatibleBitmap(like, width, height);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  draw(memory);
-  SelectObject(memory, old);
-  Picture picture = PictureOf(bitmap);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  return picture;
+  const runtime::UniqueMemoryDc memory(CreateCompatibleDC(like));
+  const runtime::UniqueBitmap bitmap(CreateCompatibleBitmap(like, width, height));
+  {
+    const runtime::SelectGuard selected(memory.get(), bitmap.get());
+    draw(memory.get());
+  }
+  return PictureOf(bitmap.get());
 }
 
 // The client area as the screen shows it.
 inline Picture CaptureClient(HWND window) {
   RECT client;
   GetClientRect(window, &client);
-  HDC dc = GetDC(window);
-  Picture picture = DrawnPicture(dc, client.right, client.bottom, [&](HDC memory) {
-    BitBlt(memory, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
+  const runtime::WindowDC dc(window);
+  return DrawnPicture(dc.Get(), client.right, client.bottom, [&](HDC memory) {
+    BitBlt(memory, 0, 0, client.right, client.bottom, dc.Get(), 0, 0, SRCCOPY);
   });
-  ReleaseDC(window, dc);
-  return picture;
 }
 
 // Whether `size` bytes at `address` are committed, readable memory of this process.
