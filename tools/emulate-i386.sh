@@ -11,7 +11,7 @@
 # for binfmt_misc; the registration lasts until the machine restarts.
 set -eu
 
-wine32_runs() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
+wine32_runs() { sh "$(dirname "$0")/../cmake/wine32-check.sh" >/dev/null; }
 fail() { echo "$*"; exit 1; }
 
 [ -e /usr/lib/wine/wine ] || fail "32-bit Wine is not installed"
