@@ -159,15 +159,6 @@ class LineScorer {
   std::vector<Texts> texts_;
 };
 
-// What each thread keeps: its scorer, and its blocks to use again, so that the memory it
-// reads into and writes from stays in its own core's cache.
-struct Worker {
-  Worker(const runtime::TextServices& text, std::u16string_view separator)
-      : scorer(text, separator) {}
-  LineScorer scorer;
-  std::vector<std::unique_ptr<Block>> spare;
-};
-
 // The run. Every thread, this one included, takes the next block of input, scores it and
 // writes whatever is next in input order: a block's lines and results stay with the core
 // that read them, and no thread waits on another while there is input left.
@@ -181,7 +172,7 @@ class BatchRun {
         text_(text),
         separator_(text.DecimalSeparator()),
         jobs_(jobs),
-        main_(text, separator_) {}
+        mainScorer_(text, separator_) {}
   BatchRun(const BatchRun&) = delete;
   BatchRun& operator=(const BatchRun&) = delete;
 
@@ -191,7 +182,7 @@ class BatchRun {
   }
 
   int Run() {
-    Work(main_);
+    Work(mainScorer_);
     for (std::thread& worker : workers_) worker.join();
     workers_.clear();
     if (reported_) return 1;
@@ -208,13 +199,13 @@ class BatchRun {
   }
 
  private:
-  void Work(Worker& worker) {
+  void Work(LineScorer& scorer) {
     try {
-      while (std::unique_ptr<Block> block = ReadBlock(worker)) {
+      while (std::unique_ptr<Block> block = ReadBlock()) {
         BeginScoring();
-        worker.scorer.Score(*block, 0, stop_);
+        scorer.Score(*block, 0, stop_);
         if (--scoring_ == 0 && retrying_) Notify();  // the retry waits for this
-        Deliver(std::move(block), worker);
+        Deliver(std::move(block), scorer);
       }
     } catch (const std::bad_alloc&) {
       OutOfMemory();
@@ -243,7 +234,7 @@ class BatchRun {
   };
 
   // The next block of whole lines; none once the input is done or a bad line was reported.
-  std::unique_ptr<Block> ReadBlock(Worker& worker) {
+  std::unique_ptr<Block> ReadBlock() {
     std::unique_lock lock(mutex_);
     // One reader at a time, none while a line is tried again alone, and not too far ahead of
     // the writing.
@@ -253,7 +244,7 @@ class BatchRun {
     if (stopped_ || inputEnded_) return nullptr;
     const ReaderRole role(*this, lock);
     const int64_t sequence = nextSequence_;
-    std::unique_ptr<Block> block = TakeBlock(worker);
+    std::unique_ptr<Block> block = TakeBlock();
     block->input.assign(carry_);
     lock.unlock();
 
@@ -267,7 +258,9 @@ class BatchRun {
       }
       const std::size_t size = block->input.size();
       if (size >= kLongLine && !WaitWritten(sequence)) return nullptr;
-      const std::size_t room = std::max(kBlockBytes, size);  // a long line's buffer doubles
+      // Blocks are filled to kBlockBytes, so that a block used again needs no new memory; a
+      // long line's buffer doubles.
+      const std::size_t room = size < kBlockBytes ? kBlockBytes - size : size;
       if (!Grow(*block, size + room, sequence)) return nullptr;
       const std::size_t read = input_.Read(block->input.data() + size, room);
       block->input.resize(size + read);
@@ -318,7 +311,7 @@ class BatchRun {
   // Puts the scored block in its place and writes what is next in input order: one thread at
   // a time writes, without the lock, while the others go on. A line that ran out of memory
   // while other lines were scored gets a second try alone first, as it would with one job.
-  void Deliver(std::unique_ptr<Block> block, Worker& worker) {
+  void Deliver(std::unique_ptr<Block> block, LineScorer& scorer) {
     std::unique_lock lock(mutex_);
     const auto place = static_cast<std::size_t>(block->sequence - nextToWrite_);
     if (waiting_.size() <= place) waiting_.resize(place + 1);
@@ -333,7 +326,7 @@ class BatchRun {
         head.fault = Fault::kNone;
         head.concurrent = false;
         lock.unlock();
-        worker.scorer.Score(head, head.faultAt, stop_);
+        scorer.Score(head, head.faultAt, stop_);
         lock.lock();
         retrying_ = false;
         changed_.notify_all();
@@ -351,7 +344,7 @@ class BatchRun {
         break;
       }
       ++written_;
-      Recycle(worker, std::move(next));
+      Recycle(std::move(next));
       changed_.notify_all();
     }
     writing_ = false;
@@ -434,21 +427,22 @@ class BatchRun {
     changed_.notify_all();
   }
 
-  static std::unique_ptr<Block> TakeBlock(Worker& worker) {
-    if (worker.spare.empty()) return std::make_unique<Block>();
-    std::unique_ptr<Block> block = std::move(worker.spare.back());
-    worker.spare.pop_back();
+  // A written block to use again, or a new one (with the mutex held, as Recycle).
+  std::unique_ptr<Block> TakeBlock() {
+    if (spare_.empty()) return std::make_unique<Block>();
+    std::unique_ptr<Block> block = std::move(spare_.back());
+    spare_.pop_back();
     return block;
   }
 
-  static void Recycle(Worker& worker, std::unique_ptr<Block> block) {
+  void Recycle(std::unique_ptr<Block> block) {
     if (block->input.capacity() > kKeptBytes || block->output.capacity() > kKeptBytes) return;
     block->input.clear();
     block->output.clear();
     block->lines = 0;
     block->fault = Fault::kNone;
     try {
-      worker.spare.push_back(std::move(block));
+      spare_.push_back(std::move(block));
     } catch (const std::bad_alloc&) {
       // Not kept, then.
     }
@@ -460,8 +454,8 @@ class BatchRun {
     try {
       workers_.reserve(static_cast<std::size_t>(jobs_ - 1));
       for (int i = 1; i < jobs_; ++i) {
-        others_.push_back(std::make_unique<Worker>(text_, separator_));
-        workers_.emplace_back(&BatchRun::Work, this, std::ref(*others_.back()));
+        otherScorers_.push_back(std::make_unique<LineScorer>(text_, separator_));
+        workers_.emplace_back(&BatchRun::Work, this, std::ref(*otherScorers_.back()));
       }
     } catch (const std::exception&) {
       // Fewer threads than asked for: the lines are scored by those there are.
@@ -474,7 +468,7 @@ class BatchRun {
   const runtime::TextServices& text_;
   const std::u16string separator_;
   const int jobs_;
-  Worker main_;                     // this thread's
+  LineScorer mainScorer_;           // this thread's
   std::atomic<bool> stop_ = false;  // as stopped_, for the scoring to read line by line
 
   // Shared by the threads, under the mutex.
@@ -489,6 +483,7 @@ class BatchRun {
   int64_t written_ = 0;       // blocks written
   bool writing_ = false;
   std::deque<std::unique_ptr<Block>> waiting_;  // scored, or not yet, from nextToWrite_ on
+  std::vector<std::unique_ptr<Block>> spare_;   // written, to be read into again
   int64_t linesWritten_ = 0;
   std::atomic<int> scoring_ = 0;  // threads scoring a block
   std::atomic<bool> retrying_ = false;
@@ -497,7 +492,7 @@ class BatchRun {
   bool outOfMemory_ = false;
 
   bool workersStarted_ = false;
-  std::vector<std::unique_ptr<Worker>> others_;
+  std::vector<std::unique_ptr<LineScorer>> otherScorers_;
   std::vector<std::thread> workers_;
 };
 
