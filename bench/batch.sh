@@ -7,11 +7,11 @@ set -eu
 cd "$(dirname "$0")/.."
 runs=${1:-5}
 out=build/native/bench
-for preset in native win64; do
-  cmake --preset $preset >/dev/null
-  cmake --build --preset $preset --target pairly-score >/dev/null
-done
+cmake --preset native >/dev/null
+cmake --build --preset native --target pairly-score batch_allocations >/dev/null
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 --target pairly-score >/dev/null
 mkdir -p "$out/batch"
-/usr/bin/python3 bench/batch_bench.py build/native/pairly-score build/win64/pairly-score.exe \
-  "$out/batch" --runs "$runs" ${2:+--reference "$2"} > "$out/batch.md"
+/usr/bin/python3 bench/batch_bench.py build/native/pairly-score build/native/batch_allocations \
+  build/win64/pairly-score.exe "$out/batch" --runs "$runs" ${2:+--reference "$2"} > "$out/batch.md"
 cat "$out/batch.md"

@@ -1,13 +1,14 @@
 #!/usr/bin/python3
 """Measures pairly-score --batch on ordinary names and prints a Markdown table.
 
-  batch_bench.py NATIVE WINDOWS_EXE WORK_DIR [--runs N] [--reference OLD_PAIRLY_SCORE]
+  batch_bench.py NATIVE COUNTING WINDOWS_EXE WORK_DIR [--runs N] [--reference OLD_PAIRLY_SCORE]
 
 Whole processes, start-up included, output to a file; each figure the best of N runs, the
 runs compared taking turns. Two one-job runs side by side show what two cores give this work
 at best. Every run's output is compared: one job against two, native against Wine, against
 difflib's, and against an older pairly-score when one is given (also on a mixed input of every
-kind of line). Heap allocations are counted by valgrind.
+kind of line). Heap allocations are counted by COUNTING, the same program with a counting
+operator new.
 """
 import argparse
 import os
@@ -63,13 +64,12 @@ def same(what, a, b):
         sys.exit(f"outputs differ: {what}")
 
 
-def allocations(native, input_path):
+def allocations(counting, input_path):
     with open(input_path, "rb") as source:
-        done = subprocess.run(["valgrind", native, "--batch", "--jobs", "1"], stdin=source,
+        done = subprocess.run([counting, "--batch", "--jobs", "1"], stdin=source,
                               stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
                               check=True)
-    found = re.search(r"total heap usage: ([\d,]+) allocs", done.stderr)
-    return int(found.group(1).replace(",", ""))
+    return int(re.search(r"heap allocations: (\d+)", done.stderr).group(1))
 
 
 def write_input(kind, count, path):
@@ -82,6 +82,7 @@ def write_input(kind, count, path):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("native")
+    parser.add_argument("counting")
     parser.add_argument("windows")
     parser.add_argument("work")
     parser.add_argument("--runs", type=int, default=5)
@@ -131,7 +132,7 @@ def main():
             theirs = run([args.reference, "--batch"], inputs[name])[2]
             same(f"{name}, ours and the reference", ours, theirs)
 
-    allocs = {n: allocations(args.native, inputs[n]) for n in ("names-10k", "names-100k")}
+    allocs = {n: allocations(args.counting, inputs[n]) for n in ("names-10k", "names-100k")}
     load_after = os.getloadavg()
 
     one, two = native[1, "names-1M"], native[2, "names-1M"]

@@ -6,52 +6,27 @@
 //
 // Time is the child's processor time for the count alone (the machine may be running other
 // work), the fastest of R runs; wall time is shown beside it. Peak memory is counted by the
-// child's own global operator new/delete: the most heap bytes live at once during the count,
-// less those live when it started (the two input texts, which the caller owns). Every
-// allocation the matcher makes goes through them. The child's peak resident set (the whole
-// process: program, inputs and all) is shown beside it.
+// counting operator new/delete of heap_counter.cpp: the most heap bytes live at once during
+// the count, less those live when it started (the two input texts, which the caller owns).
+// Every allocation the matcher makes goes through them. The child's peak resident set (the
+// whole process: program, inputs and all) is shown beside it.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <new>
 #include <string>
 #include <vector>
 
+#include "heap_counter.h"
 #include "inputs.h"
 #include "scoring/fast_matcher.h"
 
 namespace {
-
-// Sizes are kept in a header before each block so that delete knows what it frees.
-constexpr std::size_t kHeader = alignof(std::max_align_t);
-std::atomic<int64_t> liveBytes{0};
-std::atomic<int64_t> peakBytes{0};
-
-void* Allocate(std::size_t size) {
-  if (size > SIZE_MAX - kHeader) throw std::bad_alloc();
-  void* raw = std::malloc(size + kHeader);
-  if (raw == nullptr) throw std::bad_alloc();
-  *static_cast<std::size_t*>(raw) = size;
-  const int64_t live = liveBytes.fetch_add(static_cast<int64_t>(size)) + static_cast<int64_t>(size);
-  int64_t peak = peakBytes.load();
-  while (live > peak && !peakBytes.compare_exchange_weak(peak, live)) {
-  }
-  return static_cast<char*>(raw) + kHeader;
-}
-
-void Free(void* block) {
-  if (block == nullptr) return;
-  void* raw = static_cast<char*>(block) - kHeader;
-  liveBytes.fetch_sub(static_cast<int64_t>(*static_cast<std::size_t*>(raw)));
-  std::free(raw);
-}
 
 struct Run {
   double seconds = 0;  // processor time
@@ -72,15 +47,15 @@ Run CountInChild(const char* family, std::size_t n) {
   }
   Run run;
   run.characters = static_cast<int64_t>(a.size() + b.size());
-  const int64_t before = liveBytes.load();
-  peakBytes.store(before);
+  const int64_t before = bench::HeapLiveBytes();
+  bench::ResetHeapPeak();
   const auto start = std::chrono::steady_clock::now();
   const std::clock_t startClock = std::clock();
   run.k = scoring::FastMatchCount(a, b, 1, static_cast<int32_t>(a.size()), 1,
                                   static_cast<int32_t>(b.size()));
   run.seconds = static_cast<double>(std::clock() - startClock) / CLOCKS_PER_SEC;
   run.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  run.peak = peakBytes.load() - before;
+  run.peak = bench::HeapPeakBytes() - before;
   return run;
 }
 
@@ -111,25 +86,6 @@ Run CountOnce(const char* family, std::size_t n) {
 }
 
 }  // namespace
-
-void* operator new(std::size_t size) {
-  return Allocate(size);
-}
-void* operator new[](std::size_t size) {
-  return Allocate(size);
-}
-void operator delete(void* block) noexcept {
-  Free(block);
-}
-void operator delete[](void* block) noexcept {
-  Free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-  Free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-  Free(block);
-}
 
 int main(int argc, char** argv) {
   int repeat = 1;

@@ -6,7 +6,7 @@ set -eu
 packages="cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
   binutils-mingw-w64-i686 wine wine64 xvfb xauth x11-utils imagemagick icoutils locales zip
-  python3 python3-pil unicode-data fonts-dejavu-core valgrind curl"
+  python3 python3-pil unicode-data fonts-dejavu-core curl"
 
 # 32-bit Wine, for the 32-bit program's tests (they run where the kernel runs 32-bit programs).
 packages="$packages wine32:i386"
