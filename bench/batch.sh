@@ -1,7 +1,7 @@
 #!/bin/sh
-# Builds pairly-score natively and for 64-bit Windows, and measures the batch mode on
-# ordinary names (bench/batch_bench.py): the table is printed and left in
-# build/native/bench/batch.md.
+# Builds pairly-score natively (with its allocation-counting copy) and for 64-bit Windows, and
+# measures the batch mode on ordinary names (bench/batch_bench.py): the table is printed and
+# left in build/native/bench/batch.md.
 #   bench/batch.sh [runs per figure, default 5] [an older pairly-score to compare outputs with]
 set -eu
 cd "$(dirname "$0")/.."
