@@ -276,8 +276,8 @@ void Form::Create() {
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.lpszClassName = className.c_str();
     if (!RegisterClassExW(&windowClass)) {
-      const DWORD code = GetLastError();
-      RaiseFailedCall("registering the window class " + Utf16ToUtf8(WideToUtf16(className)), code);
+      RaiseLastError(
+          [&] { return "registering the window class " + Utf16ToUtf8(WideToUtf16(className)); });
     }
   }
 
@@ -365,10 +365,10 @@ void Form::CreateControls() {
         box.left, box.top, box.right - box.left, box.bottom - box.top, window_,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
     if (!child) {
-      const DWORD code = GetLastError();
-      RaiseFailedCall((isTextBox ? "creating the text box " : "creating the button ") +
-                          std::to_string(control.id),
-                      code);
+      RaiseLastError([&] {
+        return (isTextBox ? "creating the text box " : "creating the button ") +
+               std::to_string(control.id);
+      });
     }
     SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[index].get()), FALSE);
     // Text boxes have no length limit (an edit control otherwise stops at 30,000).
@@ -380,8 +380,7 @@ void Form::CreateControls() {
 
   for (const TimerDescription& timer : description_.timers) {
     if (!SetTimer(window_, static_cast<UINT_PTR>(timer.id), timer.intervalMs, nullptr)) {
-      const DWORD code = GetLastError();
-      RaiseFailedCall("starting the timer " + std::to_string(timer.id), code);
+      RaiseLastError([&] { return "starting the timer " + std::to_string(timer.id); });
     }
   }
 }

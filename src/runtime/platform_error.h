@@ -12,6 +12,13 @@ namespace runtime {
 // Raises the control-call error for a failed call. Read GetLastError() into `code` before
 // anything else can change it.
 [[noreturn]] void RaiseFailedCall(std::string whatFailed, DWORD code);
+// The same for the call that has just failed: its GetLastError() is read before `describe()`
+// builds the text of what failed.
+template <typename Describe>
+[[noreturn]] void RaiseLastError(Describe describe) {
+  const DWORD code = GetLastError();
+  RaiseFailedCall(describe(), code);
+}
 // The same for a COM call's result; does nothing when it succeeded.
 void CheckResult(HRESULT result, const char* whatFailed);
 

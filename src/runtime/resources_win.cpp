@@ -30,8 +30,7 @@ ResourceBytes FindRcData(int id) {
 UniqueBitmap DecodeJpeg(int id) {
   const ResourceBytes bytes = FindRcData(id);
   if (!bytes.data) {
-    const DWORD code = GetLastError();
-    RaiseFailedCall("finding the JPEG resource " + std::to_string(id), code);
+    RaiseLastError([&] { return "finding the JPEG resource " + std::to_string(id); });
   }
   const std::string what = "decoding the JPEG resource " + std::to_string(id);
   const auto check = [&](HRESULT result) { CheckResult(result, what.c_str()); };
@@ -62,10 +61,7 @@ UniqueBitmap DecodeJpeg(int id) {
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!bitmap) {
-    const DWORD code = GetLastError();
-    RaiseFailedCall(what, code);
-  }
+  if (!bitmap) RaiseLastError([&] { return what; });
   check(converter->CopyPixels(nullptr, width * 4, width * 4 * height, static_cast<BYTE*>(bits)));
   return bitmap;
 }
@@ -86,8 +82,8 @@ UniqueBitmap LoadPicture(const PictureDescription& picture) {
           LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(picture.resourceId), IMAGE_BITMAP,
                      0, 0, LR_CREATEDIBSECTION)));
       if (!bitmap) {
-        const DWORD code = GetLastError();
-        RaiseFailedCall("loading the bitmap resource " + std::to_string(picture.resourceId), code);
+        RaiseLastError(
+            [&] { return "loading the bitmap resource " + std::to_string(picture.resourceId); });
       }
       return bitmap;
     }
@@ -137,8 +133,8 @@ UniqueFont CreateDescribedFont(const FontDescription& font) {
   logical.lfItalic = logical.lfUnderline = logical.lfStrikeOut = FALSE;
   UniqueFont created(CreateFontIndirectW(&logical));
   if (!created) {
-    const DWORD code = GetLastError();
-    RaiseFailedCall("creating the font " + Utf16ToUtf8(WideToUtf16(logical.lfFaceName)), code);
+    RaiseLastError(
+        [&] { return "creating the font " + Utf16ToUtf8(WideToUtf16(logical.lfFaceName)); });
   }
   return created;
 }
