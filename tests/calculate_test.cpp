@@ -104,16 +104,41 @@ TEST(Calculate, RuntimeErrorLeavesTheWindowAsItWas) {
   EXPECT_TRUE(Module1::Codes1.IsEmpty());
   EXPECT_TRUE(Module1::Codes2.IsEmpty());
 
-  // An error after the captions were written (result2 cannot be read back) restores them.
-  View broken(u"JOHN", u"JANE");
-  broken.result = u"old";
-  broken.result2 = u"older";
-  broken.fails = [&broken](View::Call call) {
-    return call == View::Call::kResult2Caption && !broken.events.empty();
+  // An error after a caption was written puts back exactly the captions written, as they were.
+  using Call = View::Call;
+  const struct {
+    Call failing;  // its first call once Result has been written
+    std::vector<View::Event> after;
+  } failures[] = {
+      // Between Result and result2: only Result was written, and only Result goes back.
+      {Call::kResultCaption, {{Shown::kResult, u"1.25"}, {Shown::kResult, u"old"}}},
+      {Call::kSetResult2Caption, {{Shown::kResult, u"1.25"}, {Shown::kResult, u"old"}}},
+      // After both.
+      {Call::kResult2Caption,
+       {{Shown::kResult, u"1.25"},
+        {Shown::kResult2, u"1.25"},
+        {Shown::kResult, u"old"},
+        {Shown::kResult2, u"older"}}},
+      {Call::kSetResultCaption,
+       {{Shown::kResult, u"1.25"},
+        {Shown::kResult2, u"1.25"},
+        {Shown::kResult, u"old"},
+        {Shown::kResult2, u"older"}}},
   };
-  EXPECT_THROW(Calculate(broken, dbcs), runtime::RuntimeError);
-  EXPECT_EQ(Printable(broken.result), "old");
-  EXPECT_EQ(Printable(broken.result2), "older");
+  for (const auto& failure : failures) {
+    View broken(u"JOHN", u"JANE");
+    broken.result = u"old";
+    broken.result2 = u"older";
+    bool failed = false;
+    broken.fails = [&](Call call) {
+      if (failed || call != failure.failing || broken.events.empty()) return false;
+      return failed = true;
+    };
+    EXPECT_THROW(Calculate(broken, dbcs), runtime::RuntimeError);
+    EXPECT_EQ(broken.events, failure.after) << static_cast<int>(failure.failing);
+    EXPECT_EQ(Printable(broken.result), "old");
+    EXPECT_EQ(Printable(broken.result2), "older");
+  }
 }
 
 }  // namespace

@@ -24,8 +24,9 @@ class CaptionRestorer {
     Restore(Label::kResult2, result2Written_, result2_);
   }
   void SetCaption(Label label, std::u16string_view caption) {
-    (label == Label::kResult ? resultWritten_ : result2Written_) = true;
     view_.SetCaption(label, caption);
+    // Only once it is written: a write that failed left the caption as it was.
+    (label == Label::kResult ? resultWritten_ : result2Written_) = true;
   }
   void Commit() { committed_ = true; }
 
