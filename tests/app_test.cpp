@@ -14,8 +14,12 @@
 namespace {
 
 using namespace window_test;
+using running_program::EndsWithCode;
+using running_program::MessageBoxOf;
 using running_program::ProgramPath;
+using running_program::PromptOf;
 using running_program::RunningProgram;
+using running_program::WindowsPath;
 
 class ProgramFile : public testing::Test {
  protected:
@@ -118,6 +122,43 @@ TEST_F(RunningProgram, TypedNamesAndAltCShowThePercentageThenAltXEndsIt) {
 TEST_F(RunningProgram, EndsWhenItsOnlyWindowIsClosed) {
   PostMessageW(window_, WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_TRUE(EndsWithCode(0));
+}
+
+// The tests' copy of the program, whose start fails as asked (start_failures.cpp): the box
+// that says why stays until the user dismisses it, and the program then ends with an error.
+TEST(FailedStart, IsShownUntilDismissedThenTheProgramEndsWithAnError) {
+  const struct {
+    const char* failure;
+    std::wstring prompt;  // how it begins
+  } starts[] = {
+      {"control", L"The main window could not be created: creating the text box 104 ("},
+      {"memory", L"Run-time error '7':\n\nOut of memory"},
+  };
+  for (const auto& start : starts) {
+    SCOPED_TRACE(start.failure);
+    SetEnvironmentVariableA("PAIRLY_START_FAILURE", start.failure);
+    PROCESS_INFORMATION process{};
+    const bool started =
+        running_program::Start(WindowsPath(PAIRLY_CALC_FAILING_START_EXE), process);
+    SetEnvironmentVariableA("PAIRLY_START_FAILURE", nullptr);
+    ASSERT_TRUE(started);
+    HWND box = nullptr;
+    EXPECT_TRUE(PumpUntil([&] { return (box = MessageBoxOf(process.dwProcessId)) != nullptr; },
+                          nullptr, 10000));
+    if (box) {
+      EXPECT_EQ(PromptOf(box).substr(0, start.prompt.size()), start.prompt);
+      PumpFor(1500);
+      EXPECT_TRUE(IsWindowVisible(box)) << "the box closed by itself";
+      EXPECT_EQ(WaitForSingleObject(process.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+    EXPECT_TRUE(EndsWithCode(process.hProcess, 1));
+    if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) {
+      TerminateProcess(process.hProcess, 99);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
 }
 
 }  // namespace

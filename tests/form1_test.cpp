@@ -331,6 +331,88 @@ TEST_F(Form1Pixels, NamesAreDrawnInDarkGrey) {
   }
 }
 
+// What a screen reader in this process hears: in context, so each event while it is raised,
+// along with the navy pixels the percentage's box shows at that moment.
+class HeardEvents {
+ public:
+  struct Heard {
+    DWORD event;
+    LONG child;
+    int navy;
+  };
+  static constexpr DWORD kLiveRegionChanged = 0x8019;
+
+  HeardEvents(HWND window, RECT resultBox) : window_(window), resultBox_(resultBox) {
+    Current() = this;
+    hook_ =
+        SetWinEventHook(EVENT_OBJECT_NAMECHANGE, kLiveRegionChanged, GetModuleHandleW(nullptr),
+                        Record, GetCurrentProcessId(), GetCurrentThreadId(), WINEVENT_INCONTEXT);
+  }
+  HeardEvents(const HeardEvents&) = delete;
+  HeardEvents& operator=(const HeardEvents&) = delete;
+  ~HeardEvents() {
+    UnhookWinEvent(hook_);
+    Current() = nullptr;
+  }
+  bool Hooked() const { return hook_ != nullptr; }
+  int Count(DWORD event, LONG child) const {
+    return static_cast<int>(std::count_if(heard.begin(), heard.end(), [&](const Heard& one) {
+      return one.event == event && one.child == child;
+    }));
+  }
+
+  std::vector<Heard> heard;
+
+ private:
+  static HeardEvents*& Current() {
+    static HeardEvents* current = nullptr;
+    return current;
+  }
+  static void CALLBACK Record(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child,
+                              DWORD, DWORD) {
+    HeardEvents* events = Current();
+    if (!events || window != events->window_ || object != OBJID_CLIENT) return;
+    const Picture shown = CaptureClient(window);
+    int navy = 0;
+    const RECT& box = events->resultBox_;
+    for (int y = box.top; y < box.bottom; ++y) {
+      for (int x = box.left; x < box.right; ++x) navy += shown.At(x, y) == RGB(0, 0, 128);
+    }
+    events->heard.push_back({event, child, navy});
+  }
+
+  HWND window_;
+  RECT resultBox_;
+  HWINEVENTHOOK hook_ = nullptr;
+};
+
+TEST_F(Form1Pixels, APercentageIsAnnouncedOnceItIsDrawnAndNotAgainWhenItStaysTheSame) {
+  constexpr LONG kResultChild = 7, kResult2Child = 6;  // positions in the table, from 1
+  SetNames(L"JOHN", L"JANE");
+  HeardEvents events(form1_.Window(), kResultBox);
+  ASSERT_TRUE(events.Hooked());
+  SendMessageW(Control(kCommand1), BM_CLICK, 0, 0);
+  ASSERT_TRUE(Pump([&] { return Result() == L"125%"; }));
+  PumpFor(50, &application_, &quit_);
+  // The raw score passed through Result on the way: one name change and one live-region
+  // change, heard with the digits on screen; and result2's new name.
+  EXPECT_EQ(events.Count(EVENT_OBJECT_NAMECHANGE, kResultChild), 1);
+  EXPECT_EQ(events.Count(HeardEvents::kLiveRegionChanged, kResultChild), 1);
+  EXPECT_EQ(events.Count(EVENT_OBJECT_NAMECHANGE, kResult2Child), 1);
+  EXPECT_EQ(events.heard.size(), 3u);
+  for (const HeardEvents::Heard& heard : events.heard) {
+    if (heard.child == kResultChild) {
+      EXPECT_GT(heard.navy, 40) << heard.event;
+    }
+  }
+
+  events.heard.clear();
+  SendMessageW(Control(kCommand1), BM_CLICK, 0, 0);  // the same names: the same texts again
+  PumpFor(50, &application_, &quit_);
+  EXPECT_EQ(Result(), L"125%");
+  EXPECT_TRUE(events.heard.empty());
+}
+
 TEST_F(Form1Pixels, ANewPercentageLeavesNoTraceOfTheOld) {
   SetNames(L"ROM", L"JULI");
   ASSERT_TRUE(CalculateShows(L"0%"));
@@ -420,7 +502,10 @@ TEST(WindowFromDescription, AMissingPictureIsNamedAsTheCause) {
     EXPECT_EQ(report.back(), L')');
   }
   EXPECT_FALSE(form.IsOpen());
-  PumpFor(30);  // the quit posted as the window went
+  // It was never open: nothing ends with it, least of all the box that would report it.
+  bool quit = false;
+  PumpFor(30, nullptr, &quit);
+  EXPECT_FALSE(quit);
 }
 
 }  // namespace

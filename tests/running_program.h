@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
 #include "window_test_support.h"
 
@@ -14,23 +15,67 @@ namespace running_program {
 
 using window_test::PumpUntil;
 
-// The executable's path as Windows sees it (the build passes the Unix path; Z: is /).
-inline std::wstring ProgramPath() {
-  std::string unixPath = PAIRLY_CALC_EXE;
+// An executable's path as Windows sees it (the build passes the Unix path; Z: is /).
+inline std::wstring WindowsPath(std::string_view unixPath) {
   std::wstring path = L"Z:";
   for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
   return path;
+}
+inline std::wstring ProgramPath() {
+  return WindowsPath(PAIRLY_CALC_EXE);
+}
+
+// Starts a program with no arguments; false if it could not be started.
+inline bool Start(const std::wstring& path, PROCESS_INFORMATION& process) {
+  std::wstring command = L"\"" + path + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process) != FALSE;
+}
+
+// Whether a process ends within the time given, with the exit code expected.
+inline bool EndsWithCode(HANDLE process, DWORD expected, DWORD timeoutMs = 10000) {
+  if (WaitForSingleObject(process, timeoutMs) != WAIT_OBJECT_0) return false;
+  DWORD code = 1234;
+  GetExitCodeProcess(process, &code);
+  return code == expected;
+}
+
+// A message box the process shows, else null.
+inline HWND MessageBoxOf(DWORD processId) {
+  struct Search {
+    DWORD processId;
+    HWND found = nullptr;
+  } search{processId};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto& search = *reinterpret_cast<Search*>(data);
+        wchar_t className[16] = {};
+        GetClassNameW(window, className, 16);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner != search.processId || std::wstring_view(className) != L"#32770" ||
+            !IsWindowVisible(window)) {
+          return TRUE;
+        }
+        search.found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// A message box's prompt: its static text, whose id is 0xFFFF.
+inline std::wstring PromptOf(HWND box) {
+  return window_test::WindowText(GetDlgItem(box, 0xFFFF));
 }
 
 // The running program, from another process.
 class RunningProgram : public testing::Test {
  protected:
   void SetUp() override {
-    std::wstring command = L"\"" + ProgramPath() + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &process_));
+    ASSERT_TRUE(Start(ProgramPath(), process_));
     ASSERT_TRUE(
         PumpUntil([&] { return (window_ = FindProgramWindow()) != nullptr; }, nullptr, 10000));
     ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == window_; }));
@@ -52,10 +97,7 @@ class RunningProgram : public testing::Test {
     return nullptr;
   }
   bool EndsWithCode(DWORD expected) {
-    if (WaitForSingleObject(process_.hProcess, 10000) != WAIT_OBJECT_0) return false;
-    DWORD code = 1234;
-    GetExitCodeProcess(process_.hProcess, &code);
-    return code == expected;
+    return running_program::EndsWithCode(process_.hProcess, expected);
   }
   // Navy pixels in Result's box, as the screen shows it.
   int NavyInResult() const {

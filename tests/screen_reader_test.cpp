@@ -215,6 +215,13 @@ TEST_F(ScreenReader, TreeHoldsTheControlsThenEveryLabelAndPictureInOrder) {
   EXPECT_EQ(Text(form1, &IAccessible::get_accDefaultAction, kCartoonChild), L"Press");
   EXPECT_EQ(Text(form1, &IAccessible::get_accKeyboardShortcut, kCartoonChild), L"F1");
   EXPECT_EQ(State(form1, kCartoonChild) & STATE_SYSTEM_INVISIBLE, 0);
+  // Labels and pictures can only be read; the cartoon can be pressed.
+  for (LONG id : {LONG{5}, LONG{6}, kResultChild}) {
+    EXPECT_EQ(State(form1, id) & (STATE_SYSTEM_READONLY | STATE_SYSTEM_UNAVAILABLE),
+              STATE_SYSTEM_READONLY)
+        << id;
+  }
+  EXPECT_EQ(State(form1, kCartoonChild) & (STATE_SYSTEM_READONLY | STATE_SYSTEM_UNAVAILABLE), 0);
 }
 
 TEST_F(ScreenReader, BoxesAreNamedForWhoseNameTheyTake) {
@@ -326,6 +333,37 @@ TEST_F(ScreenReader, ANewPercentageIsAnnouncedOnce) {
 
 TEST_F(ScreenReader, DefaultActionOfTheCartoonOpensTheSplash) {
   EXPECT_EQ(form1_->accDoDefaultAction(ChildId(kCartoonChild)), S_OK);
+  EXPECT_TRUE(SplashOpens());
+}
+
+TEST_F(ScreenReader, NothingCanBeSetOffWhileAWarningIsUp) {
+  SetNames(L"", L"JANE");
+  ClickCalculate();
+  HWND box = nullptr;
+  ASSERT_TRUE(PumpUntil(
+      [&] { return (box = running_program::MessageBoxOf(process_.dwProcessId)) != nullptr; }));
+  ASSERT_EQ(running_program::PromptOf(box), L"Enter Your Name!!!");
+  IAccessible& form1 = *form1_.Get();
+  const std::vector<Child> children = Children(form1);
+  ASSERT_EQ(children.size(), 8u);
+  IAccessible& calculate = *children[2].object.Get();
+  // Reported unavailable beforehand, and refused if asked all the same.
+  EXPECT_EQ(State(form1, kCartoonChild) & STATE_SYSTEM_UNAVAILABLE, STATE_SYSTEM_UNAVAILABLE);
+  EXPECT_EQ(State(calculate) & STATE_SYSTEM_UNAVAILABLE, STATE_SYSTEM_UNAVAILABLE);
+  EXPECT_TRUE(FAILED(form1.accDoDefaultAction(ChildId(kCartoonChild))));
+  EXPECT_TRUE(FAILED(calculate.accDoDefaultAction(ChildId(CHILDID_SELF))));
+  // Nor by the mouse or F1.
+  ClickAt(window_, POINT{20, 20});
+  PressKey(VK_F1);
+  PumpFor(500);
+  EXPECT_EQ(Splash(), nullptr);
+  EXPECT_TRUE(IsWindowVisible(box)) << "the warning is still up";
+
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(ResultReads(L"0%"));
+  EXPECT_EQ(State(form1, kCartoonChild) & STATE_SYSTEM_UNAVAILABLE, 0);
+  EXPECT_EQ(State(calculate) & STATE_SYSTEM_UNAVAILABLE, 0);
+  EXPECT_EQ(form1.accDoDefaultAction(ChildId(kCartoonChild)), S_OK);
   EXPECT_TRUE(SplashOpens());
 }
 

@@ -21,12 +21,21 @@ foreach(run IN ITEMS "comma|de_DE|PAIRLY_EXPECT_DECIMAL=," "932|ja_JP|PAIRLY_EXP
   list(APPEND wine_tests window_tests_${name})
 endforeach()
 
+# A copy of pairly-calc.exe for the tests alone, whose start fails on request
+# (start_failures.cpp); the program itself reads no environment.
+add_executable(pairly-calc-failing-start WIN32 ${PROJECT_SOURCE_DIR}/src/app/main.cpp
+  start_failures.cpp failing_allocations.cpp $<TARGET_OBJECTS:pairly_resources>)
+target_link_libraries(pairly-calc-failing-start PRIVATE pairly_windows)
+target_compile_options(pairly-calc-failing-start PRIVATE ${PAIRLY_WARNINGS})
+target_link_options(pairly-calc-failing-start PRIVATE -municode -mwindows)
+
 # pairly-calc.exe itself: its resources, and the program driven from another process, by
-# keyboard and mouse and as a screen reader reads it.
+# keyboard and mouse and as a screen reader reads it; and how it fails to start.
 add_executable(app_tests app_test.cpp screen_reader_test.cpp)
 target_link_libraries(app_tests PRIVATE pairly_windows gtest_main version)
 target_compile_options(app_tests PRIVATE ${PAIRLY_WARNINGS})
-target_compile_definitions(app_tests PRIVATE PAIRLY_CALC_EXE="$<TARGET_FILE:pairly-calc>")
-add_dependencies(app_tests pairly-calc)
+target_compile_definitions(app_tests PRIVATE PAIRLY_CALC_EXE="$<TARGET_FILE:pairly-calc>"
+  PAIRLY_CALC_FAILING_START_EXE="$<TARGET_FILE:pairly-calc-failing-start>")
+add_dependencies(app_tests pairly-calc pairly-calc-failing-start)
 add_test(NAME app_tests COMMAND app_tests)
 list(APPEND wine_tests app_tests)

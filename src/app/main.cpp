@@ -3,13 +3,19 @@
 
 #include <commctrl.h>
 
-#include <string>
+#include <exception>
 
 #include "main_window/form1.h"
 #include "resource_ids.h"
-#include "runtime/platform_error.h"
+#include "runtime/form.h"
 #include "runtime/resources.h"
 #include "runtime/unique_handle.h"
+
+namespace {
+
+constexpr const wchar_t* kTitle = L"PAIRLY Calc";
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // Before anything can load a DLL: only from the system directory, never the current one.
@@ -18,18 +24,17 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const INITCOMMONCONTROLSEX commonControls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&commonControls);
   const runtime::ComApartment apartment;  // the splash picture is decoded through COM
-  const runtime::EmbeddedFonts fonts{PAIRLY_FONT_NAMES, PAIRLY_FONT_PERCENT};
-
-  runtime::Application application(L"PAIRLY Calc");
-  main_window::Form1 form1(application);
   try {
+    const runtime::EmbeddedFonts fonts{PAIRLY_FONT_NAMES, PAIRLY_FONT_PERCENT};
+    runtime::Application application(kTitle);
+    main_window::Form1 form1(application);
     form1.Load();
+    form1.Show();
+    return application.Run();
   } catch (const std::exception& error) {
-    const std::wstring text =
-        L"The main window could not be created: " + runtime::DescribeFailure(error);
-    MessageBoxW(nullptr, text.c_str(), L"PAIRLY Calc", MB_OK);
+    // Only starting can throw: from the first event on, each error is reported where it
+    // happens. Nothing is open, so nothing can end the box before the user has read it.
+    runtime::ShowStartFailure(kTitle, error);
     return 1;
   }
-  form1.Show();
-  return application.Run();
 }

@@ -237,8 +237,9 @@ class FormAccessible final : public AccessibleObject {
     return Route(
         child, [&](IAccessible& object, VARIANT id) { return object.get_accState(id, state); },
         [&](std::size_t index) {
-          LONG flags =
-              RoleOf(Controls()[index]) == ROLE_SYSTEM_PUSHBUTTON ? 0 : STATE_SYSTEM_READONLY;
+          const ControlDescription& control = Controls()[index];
+          LONG flags = RoleOf(control) == ROLE_SYSTEM_PUSHBUTTON ? 0 : STATE_SYSTEM_READONLY;
+          if (HasDefaultAction(control) && !TakesActions()) flags |= STATE_SYSTEM_UNAVAILABLE;
           RECT shown;
           if (!ShownBox(index, shown)) flags |= STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN;
           if (!IsWindowVisible(window_)) flags |= STATE_SYSTEM_INVISIBLE;
@@ -396,6 +397,7 @@ class FormAccessible final : public AccessibleObject {
         [&](std::size_t index) -> HRESULT {
           const ControlDescription& control = Controls()[index];
           if (!HasDefaultAction(control)) return DISP_E_MEMBERNOTFOUND;
+          if (!TakesActions()) return E_FAIL;  // a modal box is up: reported unavailable
           // Clicked from the message loop, not inside this (perhaps cross-process) call.
           return PostMessageW(window_, kDefaultActionMessage, static_cast<WPARAM>(control.id), 0)
                      ? S_OK
@@ -429,6 +431,7 @@ class FormAccessible final : public AccessibleObject {
 
  private:
   std::span<const ControlDescription> Controls() const { return form_->description_.controls; }
+  bool TakesActions() const { return form_->application_.AcceptsActions(); }
 
   std::optional<std::size_t> IndexOf(const VARIANT& child) const {
     if (child.vt != VT_I4 || child.lVal < 1 || child.lVal > static_cast<LONG>(Controls().size())) {
@@ -488,20 +491,21 @@ class FormAccessible final : public AccessibleObject {
 
 namespace {
 
-// ---- A child control with a name of its own ----
+// ---- A child control ----
 
-// The control's standard object with the description's name; everything else as it was.
-class NamedControlAccessible final : public AccessibleObject {
+// The control's standard object with the description's name, if it gives one, and with the
+// control's action held back while its window takes none; everything else as it was.
+class ControlAccessible final : public AccessibleObject {
  public:
-  NamedControlAccessible(HWND control, std::wstring_view name, ComPtr<IAccessible> standard)
-      : control_(control), name_(name), standard_(std::move(standard)) {}
+  ControlAccessible(HWND control, std::wstring_view name, bool acts, ComPtr<IAccessible> standard)
+      : control_(control), name_(name), acts_(acts), standard_(std::move(standard)) {}
 
   HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
     if (!name) return E_POINTER;
     *name = nullptr;
     if (!Connected()) return CO_E_OBJNOTCONNECTED;
-    return IsSelf(child) ? Guarded([&] { return AnswerText(name, name_); })
-                         : standard_->get_accName(child, name);
+    return IsSelf(child) && !name_.empty() ? Guarded([&] { return AnswerText(name, name_); })
+                                           : standard_->get_accName(child, name);
   }
 
   HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override {
@@ -524,7 +528,12 @@ class NamedControlAccessible final : public AccessibleObject {
     return Forward(role, [&](IAccessible& o) { return o.get_accRole(child, role); });
   }
   HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
-    return Forward(state, [&](IAccessible& o) { return o.get_accState(child, state); });
+    const HRESULT result =
+        Forward(state, [&](IAccessible& o) { return o.get_accState(child, state); });
+    if (result == S_OK && state->vt == VT_I4 && IsSelf(child) && acts_ && !TakesActions()) {
+      state->lVal |= STATE_SYSTEM_UNAVAILABLE;
+    }
+    return result;
   }
   HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override {
     return Forward(help, [&](IAccessible& o) { return o.get_accHelp(child, help); });
@@ -564,7 +573,9 @@ class NamedControlAccessible final : public AccessibleObject {
     return Forward(found, [&](IAccessible& o) { return o.accHitTest(x, y, found); });
   }
   HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
-    return Connected() ? standard_->accDoDefaultAction(child) : CO_E_OBJNOTCONNECTED;
+    if (!Connected()) return CO_E_OBJNOTCONNECTED;
+    if (acts_ && !TakesActions()) return E_FAIL;  // a modal box is up: reported unavailable
+    return standard_->accDoDefaultAction(child);
   }
   HRESULT STDMETHODCALLTYPE put_accName(VARIANT child, BSTR name) override {
     return Connected() ? standard_->put_accName(child, name) : CO_E_OBJNOTCONNECTED;
@@ -577,6 +588,10 @@ class NamedControlAccessible final : public AccessibleObject {
   HWND OwnWindow() const override { return control_; }
   // The control is gone once its handle is: the object then answers nothing more.
   bool Connected() const override { return IsWindow(control_) != FALSE; }
+  // Asked of the window each time: this object may outlive it, and the window's form too.
+  bool TakesActions() const {
+    return SendMessageW(GetParent(control_), kAcceptsActionsQuery, 0, 0) != 0;
+  }
 
  private:
   static void Clear(IDispatch** out) { *out = nullptr; }
@@ -593,26 +608,28 @@ class NamedControlAccessible final : public AccessibleObject {
 
   HWND control_;
   std::wstring name_;
+  bool acts_;  // its default action does something (a button)
   ComPtr<IAccessible> standard_;
 };
 
-LRESULT CALLBACK NamedControlProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
-                                       UINT_PTR subclass, DWORD_PTR data) {
+LRESULT CALLBACK ControlProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
+                                  UINT_PTR subclass, DWORD_PTR data) {
   if (message == WM_GETOBJECT && static_cast<LONG>(lParam) == OBJID_CLIENT) {
     const auto& description = *reinterpret_cast<const ControlDescription*>(data);
     try {
       ComPtr<IAccessible> standard;
       if (SUCCEEDED(CreateStdAccessibleObject(control, OBJID_CLIENT, IID_IAccessible,
                                               standard.PutVoid()))) {
-        const ComPtr<NamedControlAccessible> named = MakeComObject<NamedControlAccessible>(
-            control, description.accessibleName, std::move(standard));
-        return LresultFromObject(IID_IAccessible, wParam, static_cast<IAccessible*>(named.Get()));
+        const ComPtr<ControlAccessible> object = MakeComObject<ControlAccessible>(
+            control, description.accessibleName, description.kind == ControlKind::kCommandButton,
+            std::move(standard));
+        return LresultFromObject(IID_IAccessible, wParam, static_cast<IAccessible*>(object.Get()));
       }
     } catch (const std::exception&) {
-      // No name then: the platform answers as it would have.
+      // The platform answers as it would have; the window's own guard still holds the action.
     }
   } else if (message == WM_NCDESTROY) {
-    RemoveWindowSubclass(control, NamedControlProcedure, subclass);
+    RemoveWindowSubclass(control, ControlProcedure, subclass);
   }
   return DefSubclassProc(control, message, wParam, lParam);
 }
@@ -649,9 +666,8 @@ void ClientAccessibility::Disconnect() {
 
 // ---- Names, announcements, live regions ----
 
-void NameForScreenReaders(HWND control, const ControlDescription& description) {
-  if (description.accessibleName.empty()) return;
-  SetWindowSubclass(control, NamedControlProcedure, 1, reinterpret_cast<DWORD_PTR>(&description));
+void ServeScreenReaders(HWND control, const ControlDescription& description) {
+  SetWindowSubclass(control, ControlProcedure, 1, reinterpret_cast<DWORD_PTR>(&description));
 }
 
 void AnnounceCaptionChange(HWND window, std::size_t index, const ControlDescription& control) {

@@ -30,6 +30,10 @@ constexpr LONG ChildIdOf(std::size_t index) {
 // reader's call.
 inline constexpr UINT kDefaultActionMessage = WM_APP;
 
+// Sent by a child control's accessible object to its window before an action: nonzero while
+// the window takes actions, 0 while a modal box of the program holds them back.
+inline constexpr UINT kAcceptsActionsQuery = WM_APP + 1;
+
 // The accessible object of an open form's client area, made at the first request for it.
 class ClientAccessibility {
  public:
@@ -48,9 +52,10 @@ class ClientAccessibility {
   ComPtr<FormAccessible> object_;
 };
 
-// Gives a child control the accessible name of its description: the control's own standard
-// object answers with that name. Undone when the control is destroyed.
-void NameForScreenReaders(HWND control, const ControlDescription& description);
+// Has a child control's own standard object answer with the accessible name of its
+// description, where it has one, and refuse the control's action, reporting it unavailable,
+// while the window takes none. Undone when the control is destroyed.
+void ServeScreenReaders(HWND control, const ControlDescription& description);
 
 // Tells screen readers that the caption of the element at `index` changed; for a live
 // region, also that they may speak it at once.

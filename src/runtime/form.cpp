@@ -6,6 +6,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "runtime/platform_error.h"
 #include "runtime/resources.h"
@@ -47,11 +48,15 @@ UINT CaptionFormat(const ControlDescription& label) {
 // Ready made: building a report could need the very memory that ran out.
 constexpr std::wstring_view kOutOfMemoryReport = L"Run-time error '7':\n\nOut of memory";
 
-void ReportError(const Application& application, const std::exception& error) {
+bool IsOutOfMemory(const std::exception& error) {
+  return dynamic_cast<const std::bad_alloc*>(&error) ||
+         dynamic_cast<const std::length_error*>(&error);  // a size beyond any memory
+}
+
+void ReportError(Application& application, const std::exception& error) {
   if (const auto* runtimeError = dynamic_cast<const RuntimeError*>(&error)) {
     application.ShowMessage(Utf16ToWide(ErrorReport(runtimeError->Kind())));
-  } else if (dynamic_cast<const std::bad_alloc*>(&error) ||
-             dynamic_cast<const std::length_error*>(&error)) {  // a size beyond any memory
+  } else if (IsOutOfMemory(error)) {
     application.ShowMessage(kOutOfMemoryReport);
   } else {
     application.ShowMessage(L"Run-time error:\n\n" + Utf16ToWide(Utf8ToUtf16(error.what())));
@@ -91,7 +96,7 @@ void Application::End() {
   for (Form* form : open) form->Unload();
 }
 
-void Application::ShowMessage(std::wstring_view prompt) const {
+void Application::ShowMessage(std::wstring_view prompt) {
   // A short prompt is copied on the stack, so reporting that memory ran out needs none.
   std::array<wchar_t, 128> shortText{};
   std::wstring longText;
@@ -103,7 +108,10 @@ void Application::ShowMessage(std::wstring_view prompt) const {
     text = longText.c_str();
   }
   HWND owner = GetActiveWindow();
+  // The box disables only its owner; every other way into the program's windows asks this.
+  ++modalBoxes_;
   MessageBoxW(owner, text, title_.c_str(), MB_OK);
+  --modalBoxes_;
 }
 
 void Application::Opened(Form& form) {
@@ -111,8 +119,23 @@ void Application::Opened(Form& form) {
 }
 
 void Application::Closed(Form& form) {
-  std::erase(open_, &form);
+  // A window that failed while it was being built was never open, and nothing ends with it:
+  // a quit posted now would close the box that reports the failure before anyone read it.
+  if (std::erase(open_, &form) == 0) return;
   if (open_.empty()) PostQuitMessage(0);
+}
+
+void ShowStartFailure(const wchar_t* title, const std::exception& error) noexcept {
+  try {
+    if (!IsOutOfMemory(error)) {
+      const std::wstring text = L"The main window could not be created: " + DescribeFailure(error);
+      MessageBoxW(nullptr, text.c_str(), title, MB_OK);
+      return;
+    }
+  } catch (const std::exception&) {
+    // Describing the failure took memory that was not there.
+  }
+  MessageBoxW(nullptr, kOutOfMemoryReport.data(), title, MB_OK);
 }
 
 // ---- Form ----
@@ -186,22 +209,33 @@ void Form::SetCaption(int id, std::wstring_view caption) {
     Raise(ErrorKind::kControlCallFailed);
   }
   if (captions_[index] == caption) return;
+  std::wstring next(caption);  // the one step that can fail, before anything changes
   // Repainted from the pictures beneath on the next paint, wherever the old or the new text
   // shows, so the old text leaves no trace; two captions set within one event show only the last.
   RECT dirty = CaptionArea(index, captions_[index]);
-  captions_[index] = caption;
+  if (!captionChanged_[index]) {
+    announcedCaptions_[index] = std::move(captions_[index]);
+    captionChanged_[index] = true;
+  }
+  captions_[index] = std::move(next);
   const RECT shown = CaptionArea(index, captions_[index]);
   UnionRect(&dirty, &dirty, &shown);
   InvalidateRect(window_, &dirty, FALSE);
-  captionChanged_[index] = true;
   if (handlersRunning_ == 0) AnnounceCaptionChanges();
 }
 
 void Form::AnnounceCaptionChanges() {
+  // A reader that hears of a new caption may look at the screen at once: draw it first.
+  UpdateWindow(window_);
   for (std::size_t i = 0; i < captionChanged_.size(); ++i) {
     if (!captionChanged_[i]) continue;
     captionChanged_[i] = false;
-    AnnounceCaptionChange(window_, i, description_.controls[i]);
+    // A caption that went back to what readers last heard (the same percentage again) is
+    // no news.
+    if (captions_[i] != announcedCaptions_[i]) {
+      AnnounceCaptionChange(window_, i, description_.controls[i]);
+    }
+    announcedCaptions_[i] = std::wstring();
   }
 }
 
@@ -243,7 +277,7 @@ bool Form::TranslateOwnKeys(const MSG& message) {
     for (const ControlDescription& control : controls) {
       if (control.functionKey != key - VK_F1 + 1) continue;
       const bool repeated = (message.lParam & (LPARAM{1} << 30)) != 0;
-      if (!repeated) RunHandler([&] { OnClick(control.id); });
+      if (!repeated) RunHandler(EventSource::kUser, [&] { OnClick(control.id); });
       return true;
     }
   }
@@ -317,6 +351,7 @@ void Form::CreateControls() {
   const auto& controls = description_.controls;
   captions_.assign(controls.size(), std::wstring());
   captionChanged_.assign(controls.size(), false);
+  announcedCaptions_.assign(controls.size(), std::wstring());
   controls_.assign(controls.size(), nullptr);
   fonts_.clear();
   fonts_.resize(controls.size());
@@ -373,7 +408,7 @@ void Form::CreateControls() {
     SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[index].get()), FALSE);
     // Text boxes have no length limit (an edit control otherwise stops at 30,000).
     if (isTextBox) SendMessageW(child, EM_SETLIMITTEXT, 0, 0);
-    NameForScreenReaders(child, control);
+    ServeScreenReaders(child, control);
     controls_[index] = child;
   }
   if (!order.empty()) focus_ = controls_[order.front()];
@@ -389,6 +424,7 @@ void Form::Released() {
   // The children are gone by now; the objects they showed can go too.
   captions_.clear();
   captionChanged_.clear();
+  announcedCaptions_.clear();
   controls_.clear();
   fonts_.clear();
   pictures_.clear();
@@ -457,22 +493,30 @@ void Form::Paint(HDC dc, const RECT& area) const {
 }
 
 template <typename Handler>
-void Form::RunHandler(Handler handler) {
-  // Nothing may escape into the platform's frames: a runtime error is reported, the event
-  // is abandoned and the program carries on.
+void Form::RunHandler(EventSource source, Handler handler) {
   if (application_.IsEnding()) return;
+  // A user's event that reaches the window while a modal box is up (a screen reader's
+  // action, a click on a window the box does not disable) is dropped, as the box's own
+  // clicks are.
+  if (source == EventSource::kUser && !application_.AcceptsActions()) return;
   ++handlersRunning_;
   try {
     handler();
   } catch (const std::exception& error) {
-    try {
-      ReportError(application_, error);
-    } catch (const std::exception&) {
-      // Not even the report could be built: memory is that short.
-      application_.ShowMessage(kOutOfMemoryReport);
-    }
+    ReportFailure(error);
   }
   if (--handlersRunning_ == 0 && window_) AnnounceCaptionChanges();
+}
+
+void Form::ReportFailure(const std::exception& error) {
+  // Nothing may escape into the platform's frames: a runtime error is reported, the event
+  // is abandoned and the program carries on.
+  try {
+    ReportError(application_, error);
+  } catch (const std::exception&) {
+    // Not even the report could be built: memory is that short.
+    application_.ShowMessage(kOutOfMemoryReport);
+  }
 }
 
 LRESULT CALLBACK Form::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -493,16 +537,25 @@ LRESULT CALLBACK Form::WindowProcedure(HWND window, UINT message, WPARAM wParam,
     form->application_.Closed(*form);
     return DefWindowProcW(window, message, wParam, lParam);
   }
-  return form->OnMessage(message, wParam, lParam);
+  try {
+    return form->OnMessage(message, wParam, lParam);
+  } catch (const std::exception& error) {
+    // The handlers and the window's creation catch their own; this is the last stop before
+    // the platform's frames, which no exception may cross.
+    form->ReportFailure(error);
+    return 0;
+  }
 }
 
 LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
-      application_.Opened(*this);
+      // All of it, the program's note that the window is open included: an exception must
+      // not cross CreateWindowExW, and a window that fails here was never open.
       try {
         CreateControls();
         liveRegions_ = std::make_unique<LiveRegionAnnotations>(window_, description_.controls);
+        application_.Opened(*this);
       } catch (...) {
         // The window is destroyed and Load raises this error, which names the cause.
         createFailure_ = std::current_exception();
@@ -521,12 +574,18 @@ LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       const int id = static_cast<int>(wParam);
       for (const ControlDescription& control : description_.controls) {
         if (control.id == id && control.accessibleRole == AccessibleRole::kPushButton) {
-          RunHandler([&] { OnClick(id); });
+          RunHandler(EventSource::kUser, [&] { OnClick(id); });
           break;
         }
       }
       return 0;
     }
+    case kAcceptsActionsQuery:
+      return application_.AcceptsActions() ? 1 : 0;
+    case WM_CLOSE:
+      // The close box is one of the window's actions too.
+      if (!application_.AcceptsActions()) return 0;
+      break;
     case WM_DESTROY:
       answersScreenReaders_ = false;
       accessibility_.Disconnect();
@@ -566,7 +625,7 @@ LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       for (std::size_t i = 0; i < count; ++i) {
         if (description_.controls[i].id == id &&
             description_.controls[i].kind == ControlKind::kCommandButton) {
-          RunHandler([&] { OnClick(id); });
+          RunHandler(EventSource::kUser, [&] { OnClick(id); });
           break;
         }
       }
@@ -583,17 +642,19 @@ LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (GetCapture() == window_) ReleaseCapture();
       const int released =
           HitTest(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
-      if (pressed != 0 && pressed == released) RunHandler([&] { OnClick(pressed); });
+      if (pressed != 0 && pressed == released) {
+        RunHandler(EventSource::kUser, [&] { OnClick(pressed); });
+      }
       return 0;
     }
     case WM_CAPTURECHANGED:
       pressed_ = 0;
       return 0;
     case WM_TIMER:
-      RunHandler([&] { OnTimer(static_cast<int>(wParam)); });
+      RunHandler(EventSource::kProgram, [&] { OnTimer(static_cast<int>(wParam)); });
       return 0;
     case WM_CHAR:
-      RunHandler([&] { OnKeyChar(); });
+      RunHandler(EventSource::kUser, [&] { OnKeyChar(); });
       return 0;
     case WM_ACTIVATE:
       // Keep the focused control across deactivation, as a dialog does; a window without

@@ -37,18 +37,29 @@ class Application {
   void End();
   bool IsEnding() const { return ending_; }
 
+  // Whether the user can set anything off in the program's windows: not while one of its
+  // modal boxes is up, whichever window it belongs to, nor once the program is ending.
+  bool AcceptsActions() const { return !ending_ && modalBoxes_ == 0; }
+
   // A modal message box over the active window: OK only, no icon, the application's title.
-  void ShowMessage(std::wstring_view prompt) const;
+  void ShowMessage(std::wstring_view prompt);
 
  private:
   friend class Form;
+  // A window counts as open once it is fully built, until it is destroyed.
   void Opened(Form& form);
   void Closed(Form& form);
 
   std::wstring title_;
   std::vector<Form*> open_;
   bool ending_ = false;
+  int modalBoxes_ = 0;
 };
+
+// Reports a failure to start the program in a message box and returns once the user has
+// dismissed it: running out of memory as the runtime's error 7, as in a click; anything else
+// as the window that could not be created and why.
+void ShowStartFailure(const wchar_t* title, const std::exception& error) noexcept;
 
 class Form {
  public:
@@ -87,8 +98,14 @@ class Form {
  private:
   static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  // Where an event comes from: the user (a click, a key, a screen reader's action), whom a
+  // modal box holds back, or the program itself (a timer), which goes on regardless.
+  enum class EventSource { kUser, kProgram };
+  // Every event handler runs through here: the one place that holds back what may not run
+  // now and reports what fails.
   template <typename Handler>
-  void RunHandler(Handler handler);
+  void RunHandler(EventSource source, Handler handler);
+  void ReportFailure(const std::exception& error);
 
   void Create();
   void CreateControls();
@@ -128,9 +145,11 @@ class Form {
   ClientAccessibility accessibility_;
   bool answersScreenReaders_ = false;
   std::unique_ptr<LiveRegionAnnotations> liveRegions_;
-  // Labels whose caption changed during the running event; screen readers hear of each once,
-  // when the event is over, as the screen shows only the last caption too.
+  // Labels whose caption changed during the running event; screen readers hear of each once
+  // the event is over and the last caption is on screen, and only if it differs from what
+  // they last heard, which is kept here meanwhile.
   std::vector<bool> captionChanged_;
+  std::vector<std::wstring> announcedCaptions_;
   int handlersRunning_ = 0;
 };
 
