@@ -42,27 +42,29 @@ inline bool EndsWithCode(HANDLE process, DWORD expected, DWORD timeoutMs = 10000
   return code == expected;
 }
 
+struct MessageBoxSearch {
+  DWORD processId;
+  HWND found = nullptr;
+};
+
+inline BOOL CALLBACK FindMessageBox(HWND window, LPARAM data) {
+  auto& search = *reinterpret_cast<MessageBoxSearch*>(data);
+  wchar_t className[16] = {};
+  GetClassNameW(window, className, 16);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != search.processId || std::wstring_view(className) != L"#32770" ||
+      !IsWindowVisible(window)) {
+    return TRUE;
+  }
+  search.found = window;
+  return FALSE;
+}
+
 // A message box the process shows, else null.
 inline HWND MessageBoxOf(DWORD processId) {
-  struct Search {
-    DWORD processId;
-    HWND found = nullptr;
-  } search{processId};
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto& search = *reinterpret_cast<Search*>(data);
-        wchar_t className[16] = {};
-        GetClassNameW(window, className, 16);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner != search.processId || std::wstring_view(className) != L"#32770" ||
-            !IsWindowVisible(window)) {
-          return TRUE;
-        }
-        search.found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  MessageBoxSearch search{processId};
+  EnumWindows(FindMessageBox, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
