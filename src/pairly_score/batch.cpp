@@ -420,7 +420,6 @@ class BatchRun {
       return true;
     }
     linesOut = output_ ? std::count(text.data(), text.data() + put, '\n') : 0;
-    output_.setstate(std::ios::badbit);
     return false;
   }
 
