@@ -21,18 +21,28 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 WINE = "/usr/lib/wine/wine64"
+# One line this long (MB), from its file and through a pipe, which gives it in small pieces.
+LONG_LINES = (48, 96)
 
 
-def run(command, input_path, env=None, copies=1):
+def run(command, input_path, env=None, copies=1, piped=False):
     """(wall seconds, CPU seconds, stdout bytes) of one run, its output into a file; with
-    `copies`, that many started together, each with an output of its own."""
+    `copies`, that many started together, each with an output of its own; `piped`: the input
+    through `cat |` rather than from the file."""
     before = resource.getrusage(resource.RUSAGE_CHILDREN)
     sources = [open(input_path, "rb") for _ in range(copies)]
     outputs = [open(f"{input_path}.out{i}", "wb") for i in range(copies)]
     start = time.perf_counter()
-    started = [subprocess.Popen(command, stdin=sources[i], stdout=outputs[i], env=env)
+    feeders = []
+    if piped:
+        feeders = [subprocess.Popen(["cat"], stdin=source, stdout=subprocess.PIPE)
+                   for source in sources]
+    started = [subprocess.Popen(command, stdin=feeders[i].stdout if piped else sources[i],
+                                stdout=outputs[i], env=env)
                for i in range(copies)]
-    if any(process.wait() != 0 for process in started):
+    for feeder in feeders:
+        feeder.stdout.close()  # the scorer's now
+    if any(process.wait() != 0 for process in started + feeders):
         sys.exit(f"{command} failed")
     wall = time.perf_counter() - start
     for file in sources + outputs:
@@ -44,13 +54,14 @@ def run(command, input_path, env=None, copies=1):
 
 
 def best(runs, configurations):
-    """For each (key, command, input, copies, environment) configuration, the best wall time
-    and best CPU time of `runs` runs and the output (the same each time). The configurations
-    take turns, so a change in the machine's speed meanwhile touches them alike."""
+    """For each (key, command, input, copies, environment[, piped]) configuration, the best
+    wall time and best CPU time of `runs` runs and the output (the same each time). The
+    configurations take turns, so a change in the machine's speed meanwhile touches them
+    alike."""
     walls, cpus, outputs = {}, {}, {}
     for _ in range(runs):
-        for key, command, input_path, copies, env in configurations:
-            wall, cpu, out = run(command, input_path, env, copies)
+        for key, command, input_path, copies, env, *piped in configurations:
+            wall, cpu, out = run(command, input_path, env, copies, *piped)
             if key in outputs and out != outputs[key]:
                 sys.exit(f"output differs between runs of {command}")
             outputs[key] = out
@@ -70,6 +81,14 @@ def allocations(counting, input_path):
                               stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
                               check=True)
     return int(re.search(r"heap allocations: (\d+)", done.stderr).group(1))
+
+
+def write_long_line(megabytes, path):
+    """One line of two equal names, `megabytes` MB in all."""
+    if not os.path.exists(path):
+        name = b"A" * ((megabytes * 1000000 - 2) // 2)
+        with open(path, "wb") as out:
+            out.write(name + b"\t" + name + b"\n")
 
 
 def write_input(kind, count, path):
@@ -94,6 +113,9 @@ def main():
                               ("names", 10000, "names-10k"), ("mixed", 100000, "mixed-100k")]:
         inputs[name] = os.path.join(args.work, name + ".tsv")
         write_input(kind, count, inputs[name])
+    for megabytes in LONG_LINES:
+        inputs[f"line-{megabytes}M"] = os.path.join(args.work, f"line-{megabytes}M.tsv")
+        write_long_line(megabytes, inputs[f"line-{megabytes}M"])
     load_before = os.getloadavg()
 
     wine_env = dict(os.environ, WINEPREFIX=os.path.abspath(os.path.join(args.work, "wineprefix")),
@@ -114,7 +136,10 @@ def main():
                      [(("wine", name), wine, inputs[name], 1, wine_env)
                       for name in ("names-1M", "names-100k")] +
                      [("difflib", [sys.executable, os.path.join(HERE, "difflib_batch.py")],
-                       inputs["names-100k"], 1, None)])
+                       inputs["names-100k"], 1, None)] +
+                     [(("line", megabytes, piped), batch + ["1"], inputs[f"line-{megabytes}M"],
+                       1, None, piped)
+                      for megabytes in LONG_LINES for piped in (False, True)])
     finally:
         subprocess.run(["wineserver", "-k"], env=wine_env)
     native = {key: timed[key] for key in timed if key[0] in (1, 2)}
@@ -125,6 +150,9 @@ def main():
 
     difflib = timed["difflib"]
     same("names-100k, ours and difflib's", native[1, "names-100k"][2], difflib[2])
+    for key in timed:
+        if key[0] == "line":
+            same(f"one line of {key[1]} MB", timed[key][2], b"1\t100%\n")
 
     if args.reference:
         for name in ("names-100k", "mixed-100k"):
@@ -170,6 +198,11 @@ def main():
     print(f"| heap allocations per pair (100,000 less 10,000 pairs) | "
           f"{(allocs['names-100k'] - allocs['names-10k']) / 90000:.4f} |")
     print(f"| heap allocations of a whole run of 100,000 pairs | {allocs['names-100k']:,} |")
+    for megabytes in LONG_LINES:
+        from_file, piped = (timed["line", megabytes, p][0] for p in (False, True))
+        print(f"| one line of {megabytes} MB: from the file; through `cat \\|`; the pipe's "
+              f"time against the file's | {from_file:.2f} s; {piped:.2f} s; "
+              f"{piped / from_file:.2f} |")
     if args.reference:
         print("\nOutput identical to the reference pairly-score on names-100k and mixed-100k.")
 

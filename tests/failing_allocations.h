@@ -12,13 +12,18 @@ class FailingAllocations {
   explicit FailingAllocations(std::size_t smallestFailing);
   // Only the request after the next `succeeding` ones fails.
   static FailingAllocations After(int64_t succeeding);
+  // A request fails when the bytes allocated since, and not yet freed, would go beyond
+  // `budget`: as a machine with that much memory left.
+  static FailingAllocations Beyond(int64_t budget);
   FailingAllocations(const FailingAllocations&) = delete;
   FailingAllocations& operator=(const FailingAllocations&) = delete;
   ~FailingAllocations();
 
   // Requests refused so far.
   int Failures() const;
+  // The most bytes held at once since this began, over what was held when it began.
+  int64_t PeakBytes() const;
 
  private:
-  FailingAllocations() = default;
+  FailingAllocations(std::size_t smallestFailing, int64_t succeeding, int64_t budget);
 };

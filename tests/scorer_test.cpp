@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <random>
+#include <streambuf>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -35,6 +39,46 @@ ScorerRun RunBatch(const std::string& input, int jobs) {
   const int code = pairly_score::ScoreBatch(in, out, err, kText, jobs);
   return {code, out.str(), err.str()};
 }
+
+// Input as a pipe gives it: in pieces of at most `piece` bytes, a read never waiting.
+class PipeInput : public pairly_score::InputSource {
+ public:
+  PipeInput(std::string text, std::size_t piece) : text_(std::move(text)), piece_(piece) {}
+  std::size_t Read(char* buffer, std::size_t size) override {
+    const std::size_t count = text_.copy(buffer, std::min(size, piece_), read_);
+    read_ += count;
+    return count;
+  }
+  bool MustWait() override { return false; }
+  bool Failed() const override { return false; }
+  std::size_t BytesRead() const { return read_; }
+
+ private:
+  const std::string text_;
+  const std::size_t piece_;
+  std::size_t read_ = 0;
+};
+
+// Output that takes the first `room` bytes and refuses the rest, as a full disk does.
+class FullDevice : public std::streambuf {
+ public:
+  explicit FullDevice(std::size_t room) : room_(room) {}
+  const std::string& Text() const { return text_; }
+
+ private:
+  std::streamsize xsputn(const char* bytes, std::streamsize count) override {
+    const std::size_t taken = std::min(static_cast<std::size_t>(count), room_ - text_.size());
+    text_.append(bytes, taken);
+    return static_cast<std::streamsize>(taken);
+  }
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    const char byte = traits_type::to_char_type(c);
+    return xsputn(&byte, 1) == 1 ? c : traits_type::eof();
+  }
+  const std::size_t room_;
+  std::string text_;
+};
 
 // Lines of every kind a batch may hold, none of them bad, with the names each one gives.
 struct MixedInput {
@@ -118,6 +162,9 @@ TEST(Scorer, BatchScoresEachLineWithoutWarnings) {
             "1\t100%\n"
             "0.833333333333333\t83%\n");
   EXPECT_EQ(run.errors, "");
+
+  // A last line without a line end is a line too.
+  EXPECT_EQ(RunScorer({u"--batch"}, "ABC\tABD\nA\tB").output, "1.66666666666667\t166%\n0\t0%\n");
 }
 
 TEST(Scorer, BatchStopsAtTheFirstBadLineNamingIt) {
@@ -171,13 +218,25 @@ TEST(Scorer, BatchOnSeveralJobsPrintsWhatOneJobPrints) {
   }
 }
 
-// A program that sends a line and waits for its answer gets it before the next read.
+// A program that sends a line and waits for its answer gets it before the next read: the
+// answer is flushed, not only written.
 TEST(Scorer, BatchAnswersWhatItHasReadBeforeWaitingForMore) {
+  // Output a reader sees only once it is flushed, as through a pipe.
+  class ShownWhenFlushed : public std::stringbuf {
+   public:
+    std::string shown;
+
+   private:
+    int sync() override {
+      shown = str();
+      return 0;
+    }
+  };
   class Conversation : public pairly_score::InputSource {
    public:
-    explicit Conversation(const std::ostringstream& output) : output_(output) {}
+    explicit Conversation(const ShownWhenFlushed& output) : output_(output) {}
     std::size_t Read(char* buffer, std::size_t) override {
-      shownAtRead.push_back(output_.str());
+      shownAtRead.push_back(output_.shown);
       if (next_ == lines_.size()) return 0;
       const std::string_view line = lines_[next_++];
       line.copy(buffer, line.size());
@@ -188,19 +247,62 @@ TEST(Scorer, BatchAnswersWhatItHasReadBeforeWaitingForMore) {
     std::vector<std::string> shownAtRead;
 
    private:
-    const std::vector<std::string_view> lines_ = {"ABC\tABD\n", "JOHN\tJANE\n"};
-    const std::ostringstream& output_;
+    // The last without a line end: the input's end ends it.
+    const std::vector<std::string_view> lines_ = {"ABC\tABD\n", "JOHN\tJANE"};
+    const ShownWhenFlushed& output_;
     std::size_t next_ = 0;
   };
-  std::ostringstream out, err;
-  Conversation input(out);
+  ShownWhenFlushed shown;
+  std::ostream out(&shown);
+  std::ostringstream err;
+  Conversation input(shown);
   EXPECT_EQ(pairly_score::ScoreBatch(input, out, err, kText, 2), 0);
-  EXPECT_EQ(input.shownAtRead, (std::vector<std::string>{"", "1.66666666666667\t166%\n",
-                                                         "1.66666666666667\t166%\n1.25\t125%\n"}));
+  EXPECT_EQ(input.shownAtRead,
+            (std::vector<std::string>{"", "1.66666666666667\t166%\n", "1.66666666666667\t166%\n"}));
+  EXPECT_EQ(shown.shown, "1.66666666666667\t166%\n1.25\t125%\n");
 }
 
-// Memory running out while a line is matched is that line's error, on any number of jobs,
-// and the two-name form says so too.
+// A line longer than any block, from a pipe in small pieces, is read whole: each name's
+// length exact, so that the two are equal once upper-cased.
+TEST(Scorer, BatchReadsALongLineFromAPipeWhole) {
+  constexpr std::size_t kLength = 9u << 20;  // the line is beyond the 16 MiB read alone
+  const std::string input =
+      "ABC\tABD\n" + std::string(kLength, 'A') + "\t" + std::string(kLength, 'a') + "\nRAM\tSITA";
+  for (const int jobs : {1, 2}) {
+    PipeInput pipe(input, 16 << 10);
+    std::ostringstream out, err;
+    EXPECT_EQ(pairly_score::ScoreBatch(pipe, out, err, kText, jobs), 0);
+    EXPECT_EQ(out.str(), "1.66666666666667\t166%\n1\t100%\n0.714285714285714\t71%\n");
+    EXPECT_EQ(err.str(), "");
+  }
+}
+
+// When the results cannot be written, the scorer names the first line not out, and stops
+// reading and scoring soon after.
+TEST(Scorer, BatchStopsAtAFailedWriteNamingTheLine) {
+  constexpr int kLines = 500000;
+  const std::string result = "1.66666666666667\t166%\n";
+  std::string input;
+  for (int i = 0; i < kLines; ++i) input += "ABC\tABD\n";
+  const std::size_t room = 150000 + result.size() / 2;  // the disk fills half-way into a line
+  for (const int jobs : {1, 3}) {
+    SCOPED_TRACE(testing::Message() << jobs << " jobs");
+    PipeInput pipe(input, 64 << 10);
+    FullDevice device(room);
+    std::ostream out(&device);
+    std::ostringstream err;
+    EXPECT_EQ(pairly_score::ScoreBatch(pipe, out, err, kText, jobs), 1);
+    std::string written;
+    while (written.size() < room) written += result;
+    EXPECT_EQ(device.Text(), written.substr(0, room));
+    EXPECT_EQ(err.str(), "pairly-score: line " + std::to_string(room / result.size() + 1) +
+                             ": cannot write the results\n");
+    EXPECT_LT(pipe.BytesRead(), input.size() / 4);
+  }
+}
+
+// Memory running out while a line is matched, or while it is read, is that line's error, on
+// any number of jobs, and the two-name form says so too.
 TEST(Scorer, OutOfMemoryIsReportedForItsLine) {
   // Failing from six bytes per character on: more than reading and decoding the names take,
   // less than matching them needs.
@@ -211,13 +313,28 @@ TEST(Scorer, OutOfMemoryIsReportedForItsLine) {
     for (char& c : *name) c = static_cast<char>('A' + random() % 26);
   }
   const std::string input = "ABC\tABD\nJOHN\tJANE\n" + name1 + "\t" + name2 + "\nRAM\tSITA\n";
+  // Some blocks of short lines, then a line whose block cannot grow to hold it.
+  std::string shortLines, shortResults;
+  for (int i = 0; i < 20000; ++i)
+    shortLines += "ABC\tABD\n", shortResults += "1.66666666666667\t166%\n";
+  const std::string unreadable = shortLines + std::string(3 << 20, 'A') + "\tA\nRAM\tSITA\n";
   for (const int jobs : {1, 2}) {
-    const FailingAllocations failing(6 * kLength);
-    const ScorerRun run = RunBatch(input, jobs);
+    SCOPED_TRACE(testing::Message() << jobs << " jobs");
+    {
+      const FailingAllocations failing(6 * kLength);
+      const ScorerRun run = RunBatch(input, jobs);
+      EXPECT_GT(failing.Failures(), 0);
+      EXPECT_EQ(run.exitCode, 1);
+      EXPECT_EQ(run.output, "1.66666666666667\t166%\n1.25\t125%\n");
+      EXPECT_EQ(run.errors, "pairly-score: line 3: out of memory\n");
+    }
+    PipeInput pipe(unreadable, 64 << 10);
+    std::ostringstream out, err;
+    const FailingAllocations failing(1 << 20);
+    EXPECT_EQ(pairly_score::ScoreBatch(pipe, out, err, kText, jobs), 1);
     EXPECT_GT(failing.Failures(), 0);
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.output, "1.66666666666667\t166%\n1.25\t125%\n");
-    EXPECT_EQ(run.errors, "pairly-score: line 3: out of memory\n");
+    EXPECT_TRUE(out.str() == shortResults);
+    EXPECT_EQ(err.str(), "pairly-score: line 20001: out of memory\n");
   }
 
   const FailingAllocations failing(6 * kLength);
@@ -226,6 +343,43 @@ TEST(Scorer, OutOfMemoryIsReportedForItsLine) {
   EXPECT_EQ(pair.exitCode, 1);
   EXPECT_EQ(pair.output, "");
   EXPECT_EQ(pair.errors, "pairly-score: out of memory\n");
+}
+
+// A line that ran out of memory only because other lines were scored or read at the same time
+// is tried again alone, and scores. The machine has room for one long line's matching, not two.
+TEST(Scorer, LineOutOfMemoryAmongOthersScoresAlone) {
+  constexpr std::size_t kLength = 60000;
+  std::mt19937 random(1209);
+  const auto name = [&] {
+    std::string text(kLength, 'A');
+    for (char& c : text) c = static_cast<char>('A' + random() % 26);
+    return text;
+  };
+  std::string input;
+  for (int i = 0; i < 10000; ++i) input += "ABC\tABD\n";  // a block of its own: the jobs start
+  for (int i = 0; i < 4; ++i) input += name() + "\t" + name() + "\n";
+  input += "RAM\tSITA\n";
+  const ScorerRun expected = RunBatch(input, 1);
+  ASSERT_EQ(expected.exitCode, 0);
+
+  // What one job holds at most, a long line's matching included.
+  int64_t alone = 0;
+  {
+    const auto counting = FailingAllocations::Beyond(std::numeric_limits<int64_t>::max());
+    RunBatch(input, 1);
+    alone = counting.PeakBytes();
+  }
+  // Room for that and a little more than the other lines waiting meanwhile take, far from
+  // a second matching. Two lines are not always matched at once: a few tries.
+  int caught = 0;
+  for (int attempt = 0; attempt < 10 && caught == 0; ++attempt) {
+    const auto budget = FailingAllocations::Beyond(alone * 7 / 5);
+    const ScorerRun run = RunBatch(input, 2);
+    caught = budget.Failures();
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+    ASSERT_TRUE(run.output == expected.output);
+  }
+  EXPECT_GT(caught, 0);
 }
 
 }  // namespace

@@ -200,6 +200,17 @@ class QuirkyTextServices : public DoubleByteTextServices {
   }
 };
 
+// Code 255, the last one byte holds, for a letter and for a mark without case (as code page
+// 1250 gives the dot above).
+class Code255TextServices : public DoubleByteTextServices {
+ public:
+  int32_t AnsiCode(char16_t character) const override {
+    return character == u'C' || character == u'\u02D9'
+               ? 0xFF
+               : DoubleByteTextServices::AnsiCode(character);
+  }
+};
+
 // The batch mode's scorer keeps the services' answers per code unit and its buffers across
 // pairs: whatever came before, each pair gets NameMatchScore's result or runtime error, as
 // UTF-16 and, where it is ASCII, as bytes.
@@ -218,6 +229,7 @@ TEST(PairScorer, GivesNameMatchScoresResultForEveryPair) {
                                  u"\u03B1",
                                  u"\u03A3",
                                  u"\u20AC",
+                                 u"\u02D9",
                                  u"\u0301",
                                  u"\u3042",
                                  u"\U00010428",
@@ -227,8 +239,9 @@ TEST(PairScorer, GivesNameMatchScoresResultForEveryPair) {
   const runtime::PortableTextServices portable;
   const DoubleByteTextServices doubleByte;
   const QuirkyTextServices quirky;
+  const Code255TextServices code255;
   std::mt19937 random(1208);
-  const runtime::TextServices* const services[] = {&portable, &doubleByte, &quirky};
+  const runtime::TextServices* const services[] = {&portable, &doubleByte, &quirky, &code255};
   for (const runtime::TextServices* text : services) {
     scoring::PairScorer scorer(*text);
     int equal = 0, raised = 0;

@@ -5,12 +5,15 @@
 #include <bit>
 #include <condition_variable>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <ostream>
 #include <stdexcept>
+#include <streambuf>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -188,7 +191,7 @@ class BatchRun {
     if (reported_) return 1;
     // Memory ran out outside any one line's scoring, or the input could not be read: the
     // lines before the first one not answered are, and that one is named.
-    if (outOfMemory_) return Report(linesWritten_ + 1, "out of memory");
+    if (outOfMemory_ || inputOutOfMemory_) return Report(linesWritten_ + 1, "out of memory");
     if (inputFailed_) return Report(linesWritten_ + 1, "cannot read the input");
     output_.flush();
     if (!output_) {
@@ -199,6 +202,9 @@ class BatchRun {
   }
 
  private:
+  // How the reading of a block ended.
+  enum class ReadEnd { kLines, kInputEnded, kInputFailed, kOutOfMemory, kStopped };
+
   void Work(LineScorer& scorer) {
     try {
       while (std::unique_ptr<Block> block = ReadBlock()) {
@@ -219,12 +225,14 @@ class BatchRun {
    public:
     ReaderRole(BatchRun& run, std::unique_lock<std::mutex>& lock) : run_(run), lock_(lock) {
       run_.reading_ = true;
+      run_.readerWorking_ = true;
     }
     ReaderRole(const ReaderRole&) = delete;
     ReaderRole& operator=(const ReaderRole&) = delete;
     ~ReaderRole() {
       if (!lock_.owns_lock()) lock_.lock();
       run_.reading_ = false;
+      run_.readerWorking_ = false;
       run_.changed_.notify_all();
     }
 
@@ -233,7 +241,7 @@ class BatchRun {
     std::unique_lock<std::mutex>& lock_;
   };
 
-  // The next block of whole lines; none once the input is done or a bad line was reported.
+  // The next block of whole lines; none once the input is done or the run stopped.
   std::unique_ptr<Block> ReadBlock() {
     std::unique_lock lock(mutex_);
     // One reader at a time, none while a line is tried again alone, and not too far ahead of
@@ -244,73 +252,113 @@ class BatchRun {
     if (stopped_ || inputEnded_) return nullptr;
     const ReaderRole role(*this, lock);
     const int64_t sequence = nextSequence_;
-    std::unique_ptr<Block> block = TakeBlock();
-    block->input.assign(carry_);
+    std::unique_ptr<Block> block = TakeSpare();
     lock.unlock();
 
-    bool ended = false;
-    for (;;) {
-      if (input_.MustWait()) {
-        // Everything read so far is answered before waiting for more.
-        if (block->input.find('\n') != std::string::npos) break;
-        if (!WaitWritten(sequence)) return nullptr;
-        FlushOutput();
-      }
-      const std::size_t size = block->input.size();
-      if (size >= kLongLine && !WaitWritten(sequence)) return nullptr;
-      // Blocks are filled to kBlockBytes, so that a block used again needs no new memory; a
-      // long line's buffer doubles.
-      const std::size_t room = size < kBlockBytes ? kBlockBytes - size : size;
-      if (!Grow(*block, size + room, sequence)) return nullptr;
-      const std::size_t read = input_.Read(block->input.data() + size, room);
-      block->input.resize(size + read);
-      if (read == 0) {
-        ended = true;
-        break;
-      }
-      if (block->input.size() >= kBlockBytes && block->input.find('\n') != std::string::npos) {
-        if (jobs_ > 1 && !workersStarted_) StartWorkers();
-        break;
+    // (carry_ is the reader's alone.)
+    std::optional<ReadEnd> end = WithMemory(sequence, [&] {
+      if (!block) block = std::make_unique<Block>();
+      block->input.assign(carry_);
+    });
+    if (!end) end = Fill(*block, sequence);
+    if (end == ReadEnd::kStopped) return nullptr;
+    // The unfinished last line waits for the next reader; when the input broke off or memory
+    // ran out, it is the line that cannot be answered. At the end, a last line without a line
+    // end counts.
+    std::size_t complete = 0;
+    if (block) {
+      complete = block->input.size();
+      if (end != ReadEnd::kInputEnded) {
+        const std::size_t lineEnd = block->input.rfind('\n');
+        complete = lineEnd == std::string::npos ? 0 : lineEnd + 1;
       }
     }
+    if (end == ReadEnd::kLines) {
+      if (const auto kept = WithMemory(sequence, [&] { carry_.assign(block->input, complete); })) {
+        if (kept == ReadEnd::kStopped) return nullptr;
+        end = kept;
+      }
+    } else {
+      carry_.clear();
+    }
+    const bool full = block && block->input.size() >= kBlockBytes;
+    if (block) block->input.resize(complete);
+    if (end == ReadEnd::kLines && full && jobs_ > 1 && !workersStarted_) StartWorkers();
 
     lock.lock();
-    const bool failed = ended && input_.Failed();
-    // The unfinished last line waits for the next reader; when the input broke off, it is the
-    // line that cannot be answered. At the end, a last line without a line end counts.
-    std::size_t complete = block->input.size();
-    if (!ended || failed) {
-      const std::size_t lineEnd = block->input.rfind('\n');
-      complete = lineEnd == std::string::npos ? 0 : lineEnd + 1;
-    }
-    carry_.assign(block->input, ended ? block->input.size() : complete);
-    block->input.resize(complete);
-    inputEnded_ = ended;
-    inputFailed_ = failed;
-    if (block->input.empty()) return nullptr;
+    inputEnded_ = end != ReadEnd::kLines;
+    inputFailed_ = end == ReadEnd::kInputFailed;
+    inputOutOfMemory_ = end == ReadEnd::kOutOfMemory;
+    if (complete == 0) return nullptr;
     block->sequence = nextSequence_++;
     block->concurrent = workersStarted_;
     return block;
   }
 
-  // Sizes the block's input to `size`; false when a bad line was reported meanwhile.
-  bool Grow(Block& block, std::size_t size, int64_t sequence) {
-    bool grown = false;
-    try {
-      block.input.resize(size);
-      grown = true;
-    } catch (const std::bad_alloc&) {
+  // Reads into the block, after what it holds, until it holds kBlockBytes and a line end or
+  // the input ends. Each byte is looked at once for a line end and a long line's block grows
+  // by doubling, so that a line of any length is read in time linear in its length, however
+  // small the pieces the input comes in.
+  ReadEnd Fill(Block& block, int64_t sequence) {
+    std::string& input = block.input;
+    std::size_t filled = input.size();  // the rest of `input` is room to read into
+    std::size_t searched = 0;
+    bool lineEnd = false;
+    const auto look = [&] {
+      lineEnd = lineEnd || std::memchr(input.data() + searched, '\n', filled - searched);
+      searched = filled;
+    };
+    const auto end = [&](ReadEnd how) {
+      input.resize(filled);
+      return how;
+    };
+    look();
+    for (;;) {
+      if (!GoOnReading()) return end(ReadEnd::kStopped);
+      if (input_.MustWait()) {
+        // Everything read so far is answered before waiting for more.
+        if (lineEnd) return end(ReadEnd::kLines);
+        if (!WaitWritten(sequence)) return end(ReadEnd::kStopped);
+      }
+      if (filled >= kLongLine && !WaitWritten(sequence)) return end(ReadEnd::kStopped);
+      if (filled == input.size()) {
+        // Blocks are filled to kBlockBytes, so that a block used again needs no new memory.
+        const std::size_t size =
+            filled < kBlockBytes ? kBlockBytes : std::min(2 * filled, input.max_size());
+        if (size == filled) return end(ReadEnd::kOutOfMemory);
+        if (const auto failed = WithMemory(sequence, [&] { input.resize(size); })) {
+          return end(*failed);
+        }
+      }
+      const std::size_t read = input_.Read(input.data() + filled, input.size() - filled);
+      if (read == 0) return end(input_.Failed() ? ReadEnd::kInputFailed : ReadEnd::kInputEnded);
+      filled += read;
+      look();
+      if (filled >= kBlockBytes && lineEnd) return end(ReadEnd::kLines);
     }
-    if (grown) return true;
-    // The lines before hold memory until they are written: wait for them, then try once more.
-    if (!WaitWritten(sequence)) return false;
-    block.input.resize(size);
-    return true;
+  }
+
+  // Runs `allocate`. When memory runs out, waits until the blocks before this one are written,
+  // which gives theirs back, and tries once more. Nothing when it succeeded; otherwise what
+  // ends the reading.
+  template <typename Allocate>
+  std::optional<ReadEnd> WithMemory(int64_t sequence, Allocate allocate) {
+    for (bool waited = false;; waited = true) {
+      try {
+        allocate();
+        return std::nullopt;
+      } catch (const std::bad_alloc&) {
+      } catch (const std::length_error&) {
+      }
+      if (waited) return ReadEnd::kOutOfMemory;
+      if (!WaitWritten(sequence)) return ReadEnd::kStopped;
+    }
   }
 
   // Puts the scored block in its place and writes what is next in input order: one thread at
   // a time writes, without the lock, while the others go on. A line that ran out of memory
-  // while other lines were scored gets a second try alone first, as it would with one job.
+  // while other lines were scored or read gets a second try alone first, as it would with one
+  // job.
   void Deliver(std::unique_ptr<Block> block, LineScorer& scorer) {
     std::unique_lock lock(mutex_);
     const auto place = static_cast<std::size_t>(block->sequence - nextToWrite_);
@@ -321,8 +369,9 @@ class BatchRun {
     while (!stopped_ && !retrying_ && !waiting_.empty() && waiting_.front()) {
       Block& head = *waiting_.front();
       if (head.fault == Fault::kOutOfMemory && head.concurrent) {
+        // Really alone: the reader, too, waits, so that no block grows meanwhile.
         retrying_ = true;
-        changed_.wait(lock, [&] { return scoring_ == 0 || stopped_; });
+        changed_.wait(lock, [&] { return (scoring_ == 0 && !readerWorking_) || stopped_; });
         head.fault = Fault::kNone;
         head.concurrent = false;
         lock.unlock();
@@ -336,9 +385,15 @@ class BatchRun {
       waiting_.pop_front();
       ++nextToWrite_;
       lock.unlock();
-      output_.write(next->output.data(), static_cast<std::streamsize>(next->output.size()));
+      int64_t linesOut = 0;
+      const bool wrote = Write(*next, linesOut);
       lock.lock();
-      linesWritten_ += next->lines;
+      linesWritten_ += linesOut;
+      if (!wrote) {
+        // Nothing more is read or scored: its results could not be written either.
+        Report(linesWritten_ + 1, "cannot write the results");
+        break;
+      }
       if (next->fault != Fault::kNone) {
         Report(linesWritten_ + 1, Why(*next));
         break;
@@ -351,16 +406,45 @@ class BatchRun {
     changed_.notify_all();
   }
 
-  // Waits until every block before this one is written; false when a bad line was reported.
+  // Writes the block's results and flushes them, so that a failure shows at the block it
+  // happens in, and a program waiting for an answer gets it. `linesOut`: how many of the
+  // block's lines are known to be out (a piece the stream took but could not pass on is not).
+  bool Write(const Block& block, int64_t& linesOut) {
+    const std::string& text = block.output;
+    const auto size = static_cast<std::streamsize>(text.size());
+    std::streambuf* const buffer = output_.rdbuf();
+    const std::streamsize put = buffer && output_ ? buffer->sputn(text.data(), size) : 0;
+    output_.flush();
+    if (put == size && output_) {
+      linesOut = block.lines;
+      return true;
+    }
+    linesOut = output_ ? std::count(text.data(), text.data() + put, '\n') : 0;
+    return false;
+  }
+
+  // Waits, as the reader, until every block before this one is written; false once the run
+  // stopped.
   bool WaitWritten(int64_t sequence) {
     std::unique_lock lock(mutex_);
+    readerWorking_ = false;  // a line tried again alone need not wait for this one
+    changed_.notify_all();
     changed_.wait(lock, [&] { return stopped_ || (written_ == sequence && !writing_); });
+    readerWorking_ = true;
     return !stopped_;
   }
 
-  void FlushOutput() {
-    const std::lock_guard lock(mutex_);
-    output_.flush();
+  // As the reader: steps aside while a line is tried again alone, so that no block grows
+  // meanwhile; false once the run stopped.
+  bool GoOnReading() {
+    std::unique_lock lock(mutex_);
+    if (retrying_) {
+      readerWorking_ = false;
+      changed_.notify_all();
+      changed_.wait(lock, [&] { return !retrying_ || stopped_; });
+      readerWorking_ = true;
+    }
+    return !stopped_;
   }
 
   // Counts this thread among those scoring, unless a line is being tried again alone: then it
@@ -427,9 +511,9 @@ class BatchRun {
     changed_.notify_all();
   }
 
-  // A written block to use again, or a new one (with the mutex held, as Recycle).
-  std::unique_ptr<Block> TakeBlock() {
-    if (spare_.empty()) return std::make_unique<Block>();
+  // A written block to use again, if there is one (with the mutex held, as Recycle).
+  std::unique_ptr<Block> TakeSpare() {
+    if (spare_.empty()) return nullptr;
     std::unique_ptr<Block> block = std::move(spare_.back());
     spare_.pop_back();
     return block;
@@ -475,12 +559,15 @@ class BatchRun {
   std::mutex mutex_;
   std::condition_variable changed_;
   bool reading_ = false;
+  // The reader is at work: not waiting for the writing, nor stepping aside for a retry.
+  bool readerWorking_ = false;
   std::string carry_;  // the unfinished line read last
   bool inputEnded_ = false;
   bool inputFailed_ = false;
-  int64_t nextSequence_ = 0;  // of the next block read
-  int64_t nextToWrite_ = 0;   // the block at the front of waiting_
-  int64_t written_ = 0;       // blocks written
+  bool inputOutOfMemory_ = false;  // the next line could not be read for want of memory
+  int64_t nextSequence_ = 0;       // of the next block read
+  int64_t nextToWrite_ = 0;        // the block at the front of waiting_
+  int64_t written_ = 0;            // blocks written
   bool writing_ = false;
   std::deque<std::unique_ptr<Block>> waiting_;  // scored, or not yet, from nextToWrite_ on
   std::vector<std::unique_ptr<Block>> spare_;   // written, to be read into again

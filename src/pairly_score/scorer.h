@@ -48,7 +48,8 @@ std::vector<std::string> ScorePair(const std::u16string& name1, const std::u16st
 // order, scoring large inputs on up to `jobs` threads. Stops at the first bad line (malformed
 // UTF-8, no tab, a runtime error, out of memory) with a message naming it on `errors`, after
 // the results of exactly the lines before it, and returns non-zero; returns 0 when every
-// line was scored.
+// line was scored. When `output` fails, names the first line whose result is not known to be
+// out, and stops reading and scoring.
 int ScoreBatch(InputSource& input, std::ostream& output, std::ostream& errors,
                const runtime::TextServices& text, int jobs = 1);
 
