@@ -73,4 +73,19 @@ void FillInPieces(Iterator begin, Iterator end, const T& value, CancelCheck& che
   std::fill(begin, end, value);
 }
 
+// Sizes an array whose contents are all written anew, in an order that jumps about: what it
+// held is dropped rather than copied into new memory, and its new elements are written
+// (zero) a piece at a time first. Otherwise the system maps the new memory in one burst of
+// page faults as the copy or the scattered writes begin, tens of milliseconds on long texts
+// with no look for a cancel in between; this way they come spread out, with looks between.
+template <typename V>
+void ResizeForScatter(V& v, uint64_t count, CancelCheck& check, WorkStage stage) {
+  if (count > v.capacity()) V().swap(v);
+  const auto old = static_cast<std::ptrdiff_t>(v.size());
+  ResizeOrThrow(v, count);
+  if (v.size() > static_cast<std::size_t>(old)) {
+    FillInPieces(v.begin() + old, v.end(), typename V::value_type{}, check, stage);
+  }
+}
+
 }  // namespace scoring
