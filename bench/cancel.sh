@@ -1,8 +1,8 @@
 #!/bin/sh
 # How soon a long score stops once cancelled: builds cancel_latency natively and with the win64
 # preset and runs both (the 64-bit one under Wine, on a display and with a wineserver of its
-# own prefix, as bench/startup.sh does). Prints both tables; also left in
-# build/native/cancel.md and build/win64/cancel.md.
+# own prefix, as bench/startup.sh does), on random runs of A and B and on the deep recursion.
+# Prints the tables; also left in build/native/cancel.md and build/win64/cancel.md.
 #   bench/cancel.sh [characters per name, default 4000000] [cancels per run, default 9]
 set -eu
 cd "$(dirname "$0")/.."
@@ -15,8 +15,10 @@ if [ "${1:-}" != --on-display ]; then
   cmake --build --preset win64 --target cancel_latency >/dev/null
   echo "## Native"
   echo
-  build/native/cancel_latency --size "$size" --points "$points" | tee build/native/cancel.md
-  echo
+  for family in runs deep; do
+    build/native/cancel_latency --size "$size" --points "$points" --family $family
+    echo
+  done | tee build/native/cancel.md
   exec sh tools/with-display.sh sh "$0" --on-display "$size" "$points"
 fi
 prefix=$PWD/build/win64/bench-wineprefix
@@ -24,5 +26,8 @@ sh cmake/wine-server.sh start "$prefix"
 trap 'sh cmake/wine-server.sh stop "$prefix"' EXIT
 echo "## 64-bit Windows build under Wine"
 echo
-PAIRLY_WINEPREFIX=$prefix sh cmake/wine-run.sh build/win64/cancel_latency.exe --size "$2" \
-  --points "$3" | tr -d '\r' | tee build/win64/cancel.md
+for family in runs deep; do
+  PAIRLY_WINEPREFIX=$prefix sh cmake/wine-run.sh build/win64/cancel_latency.exe --size "$2" \
+    --points "$3" --family $family | tr -d '\r'
+  echo
+done | tee build/win64/cancel.md

@@ -1,6 +1,7 @@
 // How soon a long score stops once it is cancelled from another thread. The input is two
-// names of random runs of A and B, 1 to 100 letters each (a slow family for the matcher),
-// 4,000,000 characters each by default.
+// names of 4,000,000 characters each by default: random runs of A and B, 1 to 100 letters
+// each (a slow family for the matcher), or, with --family deep, all A against AB repeated (a
+// recursion as deep as the names are long, one block of one letter at each level).
 //
 // First the whole score without a cancellation, then with one that is never set, timing every
 // look at the flag: the longest time between two looks (or from the start to the first, or
@@ -9,7 +10,7 @@
 // score's thread, which other work on the machine does not stretch. Then the score again,
 // cancelled from this thread at evenly spread moments of it, each time timing the cancel to the
 // score's return (its memory freed and the exception caught).
-//   cancel_latency [--size N] [--points P]
+//   cancel_latency [--size N] [--points P] [--family runs|deep]
 #if !defined(_WIN32)
 #include <time.h>
 #endif
@@ -104,12 +105,21 @@ struct Cancelled {
 int main(int argc, char** argv) {
   std::size_t size = 4000000;
   int points = 9;
+  bool deep = false;
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::strcmp(argv[i], "--size") == 0) size = std::strtoul(argv[i + 1], nullptr, 10);
     if (std::strcmp(argv[i], "--points") == 0) points = std::atoi(argv[i + 1]);
+    if (std::strcmp(argv[i], "--family") == 0) deep = std::strcmp(argv[i + 1], "deep") == 0;
   }
-  std::mt19937 random(4000000);
-  const std::u16string first = RandomRuns(random, size), second = RandomRuns(random, size);
+  std::u16string first, second;
+  if (deep) {
+    first.assign(size, u'A');
+    for (std::size_t i = 0; i < size; ++i) second += i % 2 ? u'B' : u'A';
+  } else {
+    std::mt19937 random(4000000);
+    first = RandomRuns(random, size);
+    second = RandomRuns(random, size);
+  }
   const runtime::TextServices& text = runtime::SystemTextServices();
 
   const auto plainStart = Clock::now();
@@ -126,8 +136,8 @@ int main(int argc, char** argv) {
   const double watchedS = Milliseconds(looks.last - watchedStart) / 1000;
   const bool processorTime = ThreadProcessorMs() >= 0;
 
-  std::printf("Two names of %zu characters, random runs of A and B of 1 to 100; score %.15g.\n\n",
-              size, score);
+  std::printf("Two names of %zu characters, %s; score %.15g.\n\n", size,
+              deep ? "all A against AB repeated" : "random runs of A and B of 1 to 100", score);
   std::printf(
       "Whole score: %.2f s without a cancellation, %.2f s with one never set (and every "
       "look timed).\n\n",

@@ -65,12 +65,12 @@ template <typename Iterator, typename T>
 void FillInPieces(Iterator begin, Iterator end, const T& value, CancelCheck& check,
                   WorkStage stage) {
   constexpr std::ptrdiff_t kPiece = 1 << 14;
-  while (end - begin > kPiece) {
-    std::fill_n(begin, kPiece, value);
-    begin += kPiece;
-    check.Add(kPiece, stage);
+  while (begin != end) {
+    const std::ptrdiff_t size = std::min(end - begin, kPiece);
+    std::fill_n(begin, size, value);
+    begin += size;
+    check.Add(size, stage);
   }
-  std::fill(begin, end, value);
 }
 
 // Sizes an array whose contents are all written anew, in an order that jumps about: what it

@@ -59,12 +59,11 @@ class Cancellation {
   Observer observer_;
 };
 
-// When one computation looks at its Cancellation (none: never). Three ways: a count of work
-// done, which looks at the first unit, so that even a short computation started after the
-// cancel stops, then once per interval; loops run in pieces of the interval with a look
-// between them, which costs each piece nothing; and, for a loop that cannot be cut so, a look
-// each time a count of its steps comes to the end of an interval. Used on the computing thread
-// only.
+// When one computation looks at its Cancellation (none: never): once its count of work done
+// comes to the interval. It looks at the first unit, so that even a short computation started
+// after the cancel stops. Loops run in pieces of at most the interval, each counted as it
+// ends, which costs the loop itself nothing; a loop that cannot be cut so can look each time
+// a count of its steps comes to the end of an interval. Used on the computing thread only.
 class CancelCheck {
  public:
   // Units of work, or steps of a loop, between two looks: 65,536 steps take a millisecond or
@@ -80,7 +79,7 @@ class CancelCheck {
   // `units` more of work done; looks at the flag once they add up to the interval.
   void Add(int64_t units, WorkStage stage) {
     left_ -= units;
-    if (left_ < 0) [[unlikely]]
+    if (left_ <= 0) [[unlikely]]
       Look(stage);
   }
 
@@ -88,8 +87,9 @@ class CancelCheck {
   template <std::integral Index, typename Step>
   void ForEach(Index begin, std::type_identity_t<Index> end, WorkStage stage, Step step) {
     while (begin < end) {
+      const Index from = begin;
       for (const Index stop = PieceEnd(begin, end); begin < stop; ++begin) step(begin);
-      if (begin < end) Look(stage);
+      Add(static_cast<int64_t>(begin - from), stage);
     }
   }
 
@@ -97,10 +97,14 @@ class CancelCheck {
   template <std::integral Index, typename Step>
   bool ForEachWhile(Index begin, std::type_identity_t<Index> end, WorkStage stage, Step step) {
     while (begin < end) {
+      const Index from = begin;
       for (const Index stop = PieceEnd(begin, end); begin < stop; ++begin) {
-        if (!step(begin)) return false;
+        if (!step(begin)) {
+          Add(static_cast<int64_t>(begin - from) + 1, stage);
+          return false;
+        }
       }
-      if (begin < end) Look(stage);
+      Add(static_cast<int64_t>(begin - from), stage);
     }
     return true;
   }
@@ -109,10 +113,11 @@ class CancelCheck {
   template <std::signed_integral Index, typename Step>
   void ForEachDown(Index first, std::type_identity_t<Index> last, WorkStage stage, Step step) {
     while (first >= last) {
+      const Index from = first;
       const Index stop =
           first - last >= kInterval ? static_cast<Index>(first - kInterval) : last - 1;
       for (; first > stop; --first) step(first);
-      if (first >= last) Look(stage);
+      Add(static_cast<int64_t>(from - first), stage);
     }
   }
 

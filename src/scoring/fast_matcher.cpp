@@ -89,6 +89,9 @@ constexpr int64_t kTablePasses = 4;
 // starts with a few cache misses, where each step reads on in cache.
 constexpr int64_t kWalkStartUnits = 64;
 
+// What taking a pair of ranges from the heap and putting back its remainders counts for.
+constexpr int64_t kRangeUnits = 16;
+
 // Passes that scatter over a long text ask for the memory a little ahead, to keep several
 // cache misses in flight.
 constexpr std::size_t kAhead = 16;
@@ -174,6 +177,8 @@ class EqualBlockIndex {
     block = {};
     int64_t work = 0;
     const int32_t end1 = item.start1 + item.size1;  // one past
+    // At least a span at a time; the walks count themselves.
+    check_.Add(item.size1 / kSpan + 1, WorkStage::kSearch);
     // The positions in pieces, with a look for a cancel between them.
     for (int32_t i = item.start1; i < end1 && block.length < item.bound;) {
       for (const int32_t stop = CancelCheck::PieceEnd(i, end1);
@@ -589,9 +594,8 @@ class Matcher {
       if (index_) std::pop_heap(pending_.begin(), pending_.end(), LowerBound);
       Pending item = pending_.back();
       pending_.pop_back();
-      // Counted by its size, about what most ways of searching it cost; the long passes
-      // within look for a cancel on their own as well.
-      check_.Add(1 + static_cast<int64_t>(item.size1) + item.size2, WorkStage::kRanges);
+      // The searches count their own work.
+      check_.Add(kRangeUnits, WorkStage::kRanges);
       if (static_cast<int64_t>(item.size1) * item.size2 <= tuning_.plainScanPairs) {
         ++stats_.plainScans;
         total += PlainScan(first_.subspan(static_cast<std::size_t>(item.start1)),
