@@ -239,23 +239,26 @@ class EqualBlockIndex {
   Search FindEarliest(const Pending& item, int64_t budget, MatchBlock& block) const {
     const int32_t last1 = item.start1 + item.size1 - length_;
     const int32_t last2 = item.start2 + item.size2 - length_;
-    Search result = Search::kNone;
-    check_.ForEachWhile(item.start1, last1 + 1, WorkStage::kSearch, [&](int32_t i) {
-      const int32_t group = group_[static_cast<std::size_t>(i)];
-      if (group < 0) return true;
-      if (--budget < 0) {
-        result = Search::kAbandoned;
-        return false;
+    // In pieces, with a look for a cancel between them (a range can be as long as the texts),
+    // each piece counted once it ends.
+    for (int32_t i = item.start1; i <= last1;) {
+      const int32_t from = i;
+      for (const int32_t stop = CancelCheck::PieceEnd(i, last1 + 1); i < stop; ++i) {
+        const int32_t group = group_[static_cast<std::size_t>(i)];
+        if (group < 0) continue;
+        if (--budget < 0) return Search::kAbandoned;
+        const int32_t* begin = positions_.data() + groupEnd_[static_cast<std::size_t>(group)];
+        const int32_t* end = positions_.data() + groupEnd_[static_cast<std::size_t>(group) + 1];
+        const int32_t* found = std::lower_bound(begin, end, item.start2);
+        if (found != end && *found <= last2) {
+          check_.Add(i - from + 1, WorkStage::kSearch);
+          block = {i, *found, length_};
+          return Search::kFound;
+        }
       }
-      const int32_t* begin = positions_.data() + groupEnd_[static_cast<std::size_t>(group)];
-      const int32_t* end = positions_.data() + groupEnd_[static_cast<std::size_t>(group) + 1];
-      const int32_t* found = std::lower_bound(begin, end, item.start2);
-      if (found == end || *found > last2) return true;
-      block = {i, *found, length_};
-      result = Search::kFound;
-      return false;
-    });
-    return result;
+      check_.Add(i - from, WorkStage::kSearch);
+    }
+    return Search::kNone;
   }
 
  private:
