@@ -90,8 +90,8 @@ void Induce(const Symbol* text, int32_t* order, int32_t size, const Buffer<int32
 template <typename Symbol>
 void SortSuffixes(const Symbol* text, int32_t* order, int32_t size, int32_t alphabet,
                   CancelCheck& check) {
-  if (size == 1) {
-    order[0] = 0;
+  if (size <= 1) {  // 0 never comes, but the compiler cannot tell
+    if (size == 1) order[0] = 0;
     return;
   }
   // smaller[i]: suffix i is smaller than suffix i + 1.
