@@ -406,7 +406,7 @@ TEST(Cancellation, SetFromAnotherThreadStopsTheWorkAtItsNextLookWhereverItIs) {
   };
   const Case cases[] = {
       {"upper-casing", WorkStage::kUpperCase, 3, nearlySame1, nearlySame2},
-      {"filling Codes2", WorkStage::kCodes, 60, nearlySame1, nearlySame2},
+      {"filling Codes2", WorkStage::kCodes, 250, nearlySame1, nearlySame2},
       {"sorting the suffixes", WorkStage::kIndex, 30, runs1, runs2},
       {"automaton", WorkStage::kAutomaton, 3, runs1, runs2},
       {"searches", WorkStage::kSearch, 20, runs1, runs2},
