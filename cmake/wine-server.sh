@@ -1,8 +1,8 @@
 #!/bin/sh
 # wine-server.sh start|stop PREFIX
 # start: keeps one wineserver alive for the whole test run (without it every Wine process
-# waits for its own server to wind down), creates the prefix on first use, and turns off
-# window-manager management so hiding a window does not wait for a window manager.
+# waits for its own server to wind down), makes the prefix ready (wine-prefix.sh), and turns
+# off window-manager management so hiding a window does not wait for a window manager.
 set -eu
 action=$1
 export WINEPREFIX=$2 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -15,8 +15,8 @@ case $action in
     mkdir -p "$WINEPREFIX"
     wineserver -k 2>/dev/null || true
     wineserver -p </dev/null >/dev/null 2>&1
+    sh "$(dirname "$0")/wine-prefix.sh" "$WINEPREFIX"
     if [ ! -f "$WINEPREFIX/.pairly-ready" ]; then
-      /usr/lib/wine/wine64 wineboot -i </dev/null >/dev/null 2>&1
       /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
       touch "$WINEPREFIX/.pairly-ready"
     fi
