@@ -105,7 +105,13 @@ install_required() {
   can_be_root "install-deps: installing$missing" >&2 || exit 1
   echo "install-deps: installing$missing" >&2
   update_indexes
-  if ! install_packages $missing; then
+  # Where i386 packages are enabled, wine64 recommends 32-bit Wine: that one comes only in the
+  # 32-bit step (a trailing "-" tells apt to leave it out).
+  leave_out=""
+  if i386_enabled && ! installed wine32:i386; then
+    leave_out=wine32:i386-
+  fi
+  if ! install_packages $missing $leave_out; then
     echo "install-deps: cannot install$(unresolvable_of $missing): $install_error" >&2
     exit 1
   fi
@@ -125,13 +131,17 @@ generate_locales() {
   as_root locale-gen >/dev/null
 }
 
+i386_enabled() {
+  case " $(dpkg --print-foreign-architectures | tr '\n' ' ') " in
+    *" i386 "*) return 0 ;;
+    *) return 1 ;;
+  esac
+}
+
 install_32bit() {
   if ! installed wine32:i386; then
     can_be_root "installing 32-bit Wine (wine32:i386)" || exit 1
-    case " $(dpkg --print-foreign-architectures | tr '\n' ' ') " in
-      *" i386 "*) ;;
-      *) as_root dpkg --add-architecture i386 ;;
-    esac
+    i386_enabled || as_root dpkg --add-architecture i386
     update_indexes 2>/dev/null
     if ! install_packages wine32:i386; then
       echo "32-bit Wine (wine32:i386) cannot be installed: $install_error"
