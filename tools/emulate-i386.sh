@@ -12,8 +12,9 @@
 # where only root can change it (the file and every directory above it owned by root and
 # writable by no one else), checked before it is registered.
 #
-# Succeeds silently where 32-bit Wine runs afterwards (including where it ran before: then
-# nothing is changed). Elsewhere prints one line saying why not and fails. Needs root, or sudo
+# Succeeds silently where 32-bit Wine runs afterwards (including where it ran before, natively
+# or through this registration: then nothing is changed). Elsewhere prints one line saying why
+# not and fails. Needs root, or sudo
 # without a password; the registration lasts until the machine restarts.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -27,7 +28,13 @@ wine32_runs() { sh "$here/../cmake/wine32-check.sh" >/dev/null; }
 fail() { echo "$*"; exit 1; }
 
 [ -e /usr/lib/wine/wine ] || fail "32-bit Wine is not installed"
-wine32_runs && exit 0
+# A registration under our name that runs another file (earlier versions of this script kept
+# the emulator in a user's cache, where others could change it) is replaced even where 32-bit
+# Wine runs.
+ours() { [ ! -e "$handler" ] || grep -qx "interpreter $emulator" "$handler"; }
+if ours && wine32_runs; then
+  exit 0
+fi
 
 if [ "$(id -u)" -ne 0 ]; then
   sudo -n true 2>/dev/null ||
@@ -145,10 +152,8 @@ if [ ! -e "$binfmt/register" ]; then
   mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null || fail "binfmt_misc cannot be mounted here"
 fi
 
-# A registration under our name that runs another file (earlier versions of this script kept
-# the emulator in a user's cache) is replaced.
-if [ -e "$handler" ] && ! grep -qx "interpreter $emulator" "$handler"; then
-  echo -1 >"$handler" || fail "the old i386 registration cannot be removed"
+if ! ours; then
+  echo -1 >"$handler" || fail "the i386 registration of another file cannot be removed"
 fi
 if [ ! -e "$handler" ]; then
   emulator_trusted || fetch_emulator

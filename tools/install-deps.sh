@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs what PAIRLY Calc needs on Debian 12, through apt from the sources this machine is
-# configured with. Safe to run again: with everything there it calls no package tool at all.
+# configured with. Safe to run again: with everything there it neither calls apt nor changes
+# anything.
 #   sh tools/install-deps.sh [run|test|32-bit]
 #     run     building the 64-bit program and running it under Wine (tools/run.sh)
 #     test    everything the test command needs, and the locales its Wine tests switch between
@@ -148,11 +149,18 @@ install_32bit() {
       exit 1
     fi
   fi
+  emulated="32-bit Wine runs under qemu's i386 emulation (this kernel runs no 32-bit programs)"
+  # Registered by an earlier run: emulate-i386.sh checks that registration.
+  if [ -e /proc/sys/fs/binfmt_misc/pairly-i386 ]; then
+    sh "$here/emulate-i386.sh" || exit 1
+    echo "$emulated"
+    exit 0
+  fi
   why=$(sh "$here/../cmake/wine32-check.sh") && exit 0
   case $why in
     *"Exec format error"*)
       sh "$here/emulate-i386.sh" || exit 1
-      echo "32-bit Wine runs under qemu's i386 emulation (this kernel runs no 32-bit programs)" ;;
+      echo "$emulated" ;;
     *)
       echo "$why"
       exit 1 ;;
