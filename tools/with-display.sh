@@ -18,7 +18,7 @@ trap 'kill $xvfb_pid 2>/dev/null && wait $xvfb_pid; rm -rf "$work"' EXIT
 trap 'exit 1' INT TERM
 display=""
 for _ in $(seq 100); do
-  number=$(cat "$work/display")
+  number=$(cat "$work/display" 2>/dev/null || true)
   if [ -n "$number" ] && DISPLAY=:$number xdpyinfo >/dev/null 2>&1; then
     display=:$number
     break
