@@ -1,8 +1,8 @@
 #!/bin/sh
 # wine-server.sh start|stop PREFIX
-# start: keeps one wineserver alive for the whole test run (without it every Wine process
-# waits for its own server to wind down), creates the prefix on first use, and turns off
-# window-manager management so hiding a window does not wait for a window manager.
+# start: makes the prefix ready (wine-prefix.sh), turns off window-manager management so hiding
+# a window does not wait for a window manager, then keeps one wineserver alive for the whole
+# test run (without it every Wine process waits for its own server to wind down).
 set -eu
 action=$1
 export WINEPREFIX=$2 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -14,9 +14,8 @@ case $action in
   start)
     mkdir -p "$WINEPREFIX"
     wineserver -k 2>/dev/null || true
-    wineserver -p </dev/null >/dev/null 2>&1
+    sh "$(dirname "$0")/wine-prefix.sh" "$WINEPREFIX"
     if [ ! -f "$WINEPREFIX/.pairly-ready" ]; then
-      /usr/lib/wine/wine64 wineboot -i </dev/null >/dev/null 2>&1
       /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
       touch "$WINEPREFIX/.pairly-ready"
     fi
@@ -30,6 +29,12 @@ case $action in
       fi
       touch "$WINEPREFIX/.pairly-ready32"
     fi
+    # Let every process that making the prefix started end before the persistent server and the
+    # tests start: on a new prefix under qemu's i386 emulation, the 32-bit tests of the
+    # comma-decimal locales otherwise read a decimal point in their first run (and passed in
+    # every later one).
+    wineserver -w
+    wineserver -p </dev/null >/dev/null 2>&1
     # Start the prefix's background services now, detached from the caller's output:
     # started by the first test instead, they would hold that test's output pipe open.
     /usr/lib/wine/wine64 wineboot </dev/null >/dev/null 2>&1

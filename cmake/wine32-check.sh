@@ -4,7 +4,7 @@
 # some kernels do not run those.
 loader=/usr/lib/wine/wine
 if [ ! -e "$loader" ]; then
-  echo "32-bit Wine is not installed ($loader is missing; tools/install-deps.sh installs it)"
+  echo "32-bit Wine is not installed ($loader is missing; tools/install-deps.sh 32-bit installs it)"
   exit 1
 fi
 if ! output=$("$loader" --version 2>&1); then

@@ -3,67 +3,167 @@
 # user-mode emulation registered with binfmt_misc, so that 32-bit Wine, and with it the 32-bit
 # program's tests, can run here. The results are exact: qemu emulates the x87 unit's precision
 # control. Debian 12's own qemu (7.2) cannot run Wine (it ignores MAP_FIXED_NOREPLACE, which
-# Wine's address-space reservation relies on); Debian 13's static qemu-i386 can, so that one
-# is fetched, checked against the archive's signed index and kept in a cache.
+# Wine's address-space reservation relies on); Debian 13's static qemu-i386 can. apt fetches
+# that one from the mirror this machine's own sources name, through a temporary configuration
+# for Debian 13 alone, so apt checks its signature and checksums and the machine's sources stay
+# as they are.
 #
-# Succeeds silently where 32-bit Wine runs afterwards (including where it ran before: then
-# nothing is changed). Elsewhere prints one line saying why not and fails. Needs root (or sudo)
-# for binfmt_misc; the registration lasts until the machine restarts.
+# binfmt_misc runs the emulator as part of every 32-bit program on the machine, so it is kept
+# where only root can change it (the file and every directory above it owned by root and
+# writable by no one else), checked before it is registered.
+#
+# Succeeds silently where 32-bit Wine runs afterwards (including where it ran before, natively
+# or through this registration: then nothing is changed). Elsewhere prints one line saying why
+# not and fails. Needs root, or sudo
+# without a password; the registration lasts until the machine restarts.
 set -eu
-
-wine32_runs() { sh "$(dirname "$0")/../cmake/wine32-check.sh" >/dev/null; }
-fail() { echo "$*"; exit 1; }
-
-[ -e /usr/lib/wine/wine ] || fail "32-bit Wine is not installed"
-wine32_runs && exit 0
-
-sudo_cmd=""
-[ "$(id -u)" -eq 0 ] || sudo_cmd="sudo -n"
+here=$(cd "$(dirname "$0")" && pwd)
+emulator_dir=/usr/local/lib/pairly-calc
+emulator=$emulator_dir/qemu-i386
+emulator_suite=trixie
 binfmt=/proc/sys/fs/binfmt_misc
 handler=$binfmt/pairly-i386
 
-if [ ! -e "$binfmt/register" ]; then
-  $sudo_cmd mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null ||
-    fail "binfmt_misc cannot be mounted here"
+wine32_runs() { sh "$here/../cmake/wine32-check.sh" >/dev/null; }
+fail() { echo "$*"; exit 1; }
+
+[ -e /usr/lib/wine/wine ] || fail "32-bit Wine is not installed"
+# A registration under our name that runs another file (earlier versions of this script kept
+# the emulator in a user's cache, where others could change it) is replaced even where 32-bit
+# Wine runs.
+ours() { [ ! -e "$handler" ] || grep -qx "interpreter $emulator" "$handler"; }
+if ours && wine32_runs; then
+  exit 0
 fi
 
+if [ "$(id -u)" -ne 0 ]; then
+  sudo -n true 2>/dev/null ||
+    fail "qemu's i386 emulation needs root: run this as root, or with sudo that needs no password"
+  exec sudo -n sh "$here/emulate-i386.sh"
+fi
+
+# PATH is a KIND ("directory", "regular file") owned by root and writable by no one else.
+root_only() {
+  [ "$(stat -c %F -- "$1" 2>/dev/null)" = "$2" ] && [ "$(stat -c %u -- "$1")" -eq 0 ] &&
+    [ $((0$(stat -c %a -- "$1") & 022)) -eq 0 ]
+}
+
+emulator_trusted() {
+  dir=""
+  root_only / directory || return 1
+  for part in $(echo "$emulator_dir" | tr / ' '); do
+    dir="$dir/$part"
+    root_only "$dir" directory || return 1
+  done
+  root_only "$emulator" "regular file"
+}
+
+# The deb822 source for Debian 13's main component, on the mirror and with the key that this
+# machine's own entry for its release names (one-line sources.list files and deb822 .sources
+# files alike). Prints nothing where no such entry is found.
+emulator_source() {
+  release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  architecture=$(dpkg --print-architecture)
+  set -- /etc/apt/sources.list /etc/apt/sources.list.d/*.list
+  {
+  for list; do
+    [ -f "$list" ] || continue
+    awk -v release="$release" '
+      $1 == "deb" {
+        options = ""; i = 2
+        if ($2 ~ /^\[/) {
+          while (i <= NF) { options = options " " $i; if ($i ~ /\]$/) break; i++ }
+          i++
+        }
+        if ($(i + 1) != release) next
+        for (j = i + 2; j <= NF; j++) if ($j == "main") break
+        if (j > NF) next
+        print "URIs: " $i
+        if (match(options, /signed-by=[^] ]+/))
+          print "Signed-By: " substr(options, RSTART + 10, RLENGTH - 10)
+        exit
+      }' "$list"
+  done
+  for sources in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$sources" ] || continue
+    # Paragraphs of "Field: value" lines; a Signed-By may go on over indented lines (a key).
+    awk -v release="$release" '
+      function finish() {
+        if (types ~ /(^| )deb( |$)/ && (" " suites " ") ~ (" " release " ") &&
+            (" " components " ") ~ / main / && enabled != "no" && uri != "") {
+          print "URIs: " uri
+          if (signed != "") printf "Signed-By:%s\n", signed
+          found = 1
+          exit
+        }
+        types = suites = components = enabled = uri = signed = ""; field = ""
+      }
+      /^[ \t]*$/ { finish(); next }
+      /^#/ { next }
+      /^[ \t]/ { if (field == "signed-by") signed = signed "\n" $0; next }
+      {
+        field = tolower(substr($0, 1, index($0, ":") - 1))
+        value = substr($0, index($0, ":") + 1)
+        sub(/^[ \t]+/, "", value); sub(/[ \t]+$/, "", value)
+        if (field == "types") types = value
+        else if (field == "uris") { split(value, all, /[ \t]+/); uri = all[1] }
+        else if (field == "suites") suites = value
+        else if (field == "components") components = value
+        else if (field == "enabled") enabled = tolower(value)
+        else if (field == "signed-by") signed = (value == "" ? "" : " " value)
+      }
+      END { if (!found) finish() }' "$sources"
+  done
+  } | awk 'NR == 1 || /^[ \t]/ || (/^Signed-By:/ && NR == 2) { print; next } { exit }' |
+    { read -r first && printf 'Types: deb\n%s\nSuites: %s\nComponents: main\nArchitectures: %s\n' \
+        "$first" "$emulator_suite" "$architecture" && cat; }
+}
+
+fetch_emulator() {
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  # apt's downloads run as its sandbox user, which must reach these folders.
+  chmod 755 "$work"
+  mkdir -p "$work/parts" "$work/lists/partial" "$work/cache/archives/partial" "$work/deb"
+  chown _apt "$work/deb" 2>/dev/null || true
+  : >"$work/sources.list"
+  emulator_source >"$work/parts/emulator.sources"
+  [ -s "$work/parts/emulator.sources" ] ||
+    fail "qemu's i386 emulation: no apt source for this machine's Debian release is configured"
+  apt_emulator() {
+    apt-get -q -o Dir::Etc::SourceList="$work/sources.list" -o Dir::Etc::SourceParts="$work/parts" \
+      -o Dir::State::Lists="$work/lists" -o Dir::Cache="$work/cache" -o Acquire::Languages=none \
+      "$@" >"$work/apt.log" 2>&1 ||
+      fail "qemu's i386 emulation: apt-get $1 from Debian 13 failed:" \
+        "$(grep '^E:' "$work/apt.log" | head -n 1 | sed -E 's/^E: *//; s/ *\[IP: [^]]*\]//')"
+  }
+  apt_emulator update
+  cd "$work/deb"
+  apt_emulator download qemu-user
+  cd /
+  dpkg-deb --fsys-tarfile "$work"/deb/qemu-user_*.deb | tar -x -C "$work" ./usr/bin/qemu-i386 ||
+    fail "qemu's i386 emulation: Debian 13's qemu-user package holds no usr/bin/qemu-i386"
+  install -d -o root -g root -m 0755 "$emulator_dir"
+  install -o root -g root -m 0755 "$work/usr/bin/qemu-i386" "$emulator.new"
+  mv -f "$emulator.new" "$emulator"
+}
+
+if [ ! -e "$binfmt/register" ]; then
+  mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null || fail "binfmt_misc cannot be mounted here"
+fi
+
+if ! ours; then
+  echo -1 >"$handler" || fail "the i386 registration of another file cannot be removed"
+fi
 if [ ! -e "$handler" ]; then
-  cache=${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/pairly-calc
-  qemu=$cache/qemu-i386
-  if [ ! -x "$qemu" ]; then
-    archive=http://deb.debian.org/debian
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
-    fetch() { curl -fsS --retry 3 -o "$work/$2" "$archive/$1" || fail "cannot fetch $archive/$1"; }
-    # The release file is signed; it vouches for the package index, which vouches for the
-    # package.
-    fetch dists/trixie/InRelease InRelease
-    gpgv --keyring /usr/share/keyrings/debian-archive-keyring.gpg --output "$work/Release" \
-      "$work/InRelease" 2>/dev/null || fail "the archive's release file fails its signature check"
-    index_sum=$(awk '/^SHA256:/ { in256 = 1; next } /^[^ ]/ { in256 = 0 }
-      in256 && $3 == "main/binary-amd64/Packages.xz" { print $1 }' "$work/Release")
-    fetch dists/trixie/main/binary-amd64/Packages.xz Packages.xz
-    echo "$index_sum  $work/Packages.xz" | sha256sum -c --status ||
-      fail "the archive's package index does not match its release file"
-    xz -d "$work/Packages.xz"
-    set -- $(awk '/^Package: / { mine = ($2 == "qemu-user") }
-      mine && /^Filename: / { file = $2 } mine && /^SHA256: / { sum = $2 }
-      END { print file, sum }' "$work/Packages")
-    [ $# -eq 2 ] || fail "the archive lists no qemu-user package"
-    fetch "$1" qemu-user.deb
-    echo "$2  $work/qemu-user.deb" | sha256sum -c --status ||
-      fail "the qemu-user package does not match the archive's index"
-    dpkg-deb --fsys-tarfile "$work/qemu-user.deb" | tar -x -C "$work" ./usr/bin/qemu-i386
-    mkdir -p "$cache"
-    mv "$work/usr/bin/qemu-i386" "$qemu"
-  fi
+  emulator_trusted || fetch_emulator
+  emulator_trusted || fail "qemu's i386 emulation: $emulator or a directory above it is not root's alone"
   # 32-bit x86 ELF executables and shared objects; F: the kernel opens the emulator now, so it
   # is found from any mount namespace and chroot.
   magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
   mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
-  printf '%s\n' ":pairly-i386:M::$magic:$mask:$qemu:F" | $sudo_cmd tee "$binfmt/register" >/dev/null 2>&1 ||
+  printf '%s\n' ":pairly-i386:M::$magic:$mask:$emulator:F" >"$binfmt/register" 2>/dev/null ||
     fail "qemu's i386 emulation cannot be registered with binfmt_misc"
 fi
-echo 1 | $sudo_cmd tee "$handler" >/dev/null 2>&1 ||
-  fail "qemu's i386 emulation cannot be switched on (it needs root)"
+echo 1 >"$handler" 2>/dev/null || fail "qemu's i386 emulation cannot be switched on"
 wine32_runs || fail "32-bit Wine does not start even under qemu's i386 emulation"

@@ -1,24 +1,22 @@
 #!/bin/sh
 # screenshot.sh: renders the windows as a user sees them into docs/screenshot.png (Form1
-# after a calculation) and docs/splash.png (the splash window), on a private Xvfb display.
+# after a calculation) and docs/splash.png (the splash window), on a private Xvfb display, in
+# the tests' Wine prefix (which has Wine's own fonts, the caption buttons' symbols among them).
 # Needs: xvfb, imagemagick, wine64 (tools/install-deps.sh); builds win64 first.
 set -eu
 cd "$(dirname "$0")/.."
-cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target pairly-calc pairly_drive
-display=:${PAIRLY_SHOT_DISPLAY:-87}
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
+if [ "${1:-}" != --on-display ]; then
+  cmake --preset win64 >/dev/null
+  cmake --build --preset win64 --target pairly-calc pairly_drive
+  exec sh tools/with-display.sh --own sh tools/screenshot.sh --on-display
+fi
 prefix="$PWD/build/win64/wineprefix"
 export PAIRLY_WINEPREFIX="$prefix"
 cleanup() {
   [ -n "${app:-}" ] && kill "$app" 2>/dev/null || true
   cmake/wine-server.sh stop "$prefix" || true
-  kill "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT
-sleep 1
 cmake/wine-server.sh start "$prefix"
 mkdir -p docs
 shoot() {  # shoot OUT "x y w h"

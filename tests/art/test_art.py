@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Checks the committed pictures in resources/ against the formats the
-program loads, and that tools/make_art.py reproduces them byte for byte.
+program loads, that tools/make_art.py reproduces them byte for byte, and that
+the screenshot in docs/ shows the window as Windows draws it.
 
     /usr/bin/python3 tests/art/test_art.py
 """
@@ -248,6 +249,41 @@ class GeneratorTest(unittest.TestCase):
             for name in FILES:
                 with open(os.path.join(out, name), "rb") as f:
                     self.assertTrue(f.read() == read(name), name + " differs")
+
+
+class ScreenshotTest(unittest.TestCase):
+    def test_close_button_shows_a_cross(self):
+        # Wine draws the caption buttons' symbols with the Marlett font; in a prefix that
+        # lacks it, the close button shows the letter "r" instead of a cross.
+        from PIL import Image
+        im = Image.open(os.path.join(ROOT, "docs", "screenshot.png")).convert("RGB")
+        w, h = im.size
+        coloured = lambda p: max(p) - min(p) > 40
+        # the caption: the rows coloured in the middle of the title bar, from the top
+        rows = [y for y in range(min(h, 40)) if coloured(im.getpixel((w // 2, y)))]
+        self.assertTrue(rows, "no coloured caption at the top")
+        y0 = rows[0]
+        y1 = next((y for y in range(y0, h) if not coloured(im.getpixel((w // 2, y)))), h)
+        # the close button: in the caption's middle row, the rightmost stretch without the
+        # caption's colour that has the caption's colour on both sides
+        middle = [coloured(im.getpixel((x, (y0 + y1) // 2))) for x in range(w)]
+        x1 = max(x for x in range(w) if middle[x])
+        x1 = max(x for x in range(x1) if not middle[x]) + 1
+        x0 = max(x for x in range(x1) if middle[x]) + 1
+        glyph = {(x, y) for y in range(y0, y1) for x in range(x0, x1)
+                 if sum(im.getpixel((x, y))) < 150}
+        self.assertGreaterEqual(len(glyph), 8, "no symbol on the close button")
+        left = min(x for x, _ in glyph)
+        top = min(y for _, y in glyph)
+        size = max(max(x for x, _ in glyph) - left, max(y for _, y in glyph) - top)
+        cells = {(x - left, y - top) for x, y in glyph}
+        # a cross: every dark pixel on one of the two diagonals, and all four ends drawn
+        for dx, dy in cells:
+            self.assertTrue(abs(dx - dy) <= 1 or abs(dx + dy - size) <= 1,
+                            "close button symbol is not a cross: %s" % sorted(cells))
+        for end in ((0, 0), (size, 0), (0, size), (size, size)):
+            self.assertTrue(any(abs(dx - end[0]) <= 1 and abs(dy - end[1]) <= 1
+                                for dx, dy in cells), "cross lacks its end at %s" % (end,))
 
 
 if __name__ == "__main__":
