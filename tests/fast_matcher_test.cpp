@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <numeric>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/runtime_error.h"
@@ -14,10 +17,12 @@
 
 namespace {
 
+using scoring::Cancellation;
 using scoring::FastMatchCount;
 using scoring::MatcherStats;
 using scoring::MatcherTuning;
 using scoring::PlainMatchCount;
+using scoring::WorkStage;
 using Bytes = std::vector<uint8_t>;
 
 Bytes ToBytes(const std::string& s) {
@@ -270,7 +275,8 @@ TEST(SuffixArray, SortsSuffixesAndTheirCommonPrefixes) {
     std::vector<uint8_t> text(static_cast<std::size_t>(size));
     for (auto& c : text) c = static_cast<uint8_t>(random.Between(1, 1 + trial % 4));
     text.back() = 0;
-    const scoring::SuffixArray array = scoring::BuildSuffixArray(text, 6);
+    scoring::CancelCheck uncancellable;
+    const scoring::SuffixArray array = scoring::BuildSuffixArray(text, 6, uncancellable);
 
     std::vector<int32_t> expected(text.size());
     std::iota(expected.begin(), expected.end(), 0);
@@ -287,6 +293,151 @@ TEST(SuffixArray, SortsSuffixesAndTheirCommonPrefixes) {
       ASSERT_EQ(array.prefix[r], mismatch.first - x.begin()) << "rank " << r;
     }
   }
+}
+
+// Alternating runs of A and B, each 1 to maxRun long: a slow family for the matcher, which
+// takes every part of it (automaton, index, searches, plain scans) to count.
+std::u16string RandomRuns(std::mt19937& random, std::size_t length, int maxRun) {
+  std::u16string text;
+  char16_t letter = u'A';
+  while (text.size() < length) {
+    const auto run =
+        static_cast<std::size_t>(std::uniform_int_distribution<int>(1, maxRun)(random));
+    text.append(std::min(run, length - text.size()), letter);
+    letter = letter == u'A' ? u'B' : u'A';
+  }
+  return text;
+}
+
+enum class Ended { kReturned, kCancelled, kOtherException };
+
+struct CancelledRun {
+  bool reached = false;  // the work looked at the flag in the stage that often
+  Ended ended = Ended::kReturned;
+  int looksAfterCancel = 0;  // further looks before it ended
+};
+
+// Runs `work` on a thread of its own and holds it at its `nth` look at the flag in `stage`;
+// this thread then cancels it and lets it go on to the end.
+template <typename Work>
+CancelledRun CancelAtLook(WorkStage stage, int nth, Work work) {
+  std::mutex mutex;
+  std::condition_variable changed;
+  CancelledRun run;
+  bool released = false, done = false;
+  int seen = 0;
+  Cancellation cancellation([&](WorkStage looking) {
+    std::unique_lock lock(mutex);
+    if (released) {
+      ++run.looksAfterCancel;
+    } else if (looking == stage && ++seen == nth) {
+      run.reached = true;
+      changed.notify_all();
+      changed.wait(lock, [&] { return released; });
+    }
+  });
+  std::thread worker([&] {
+    Ended ended = Ended::kReturned;
+    try {
+      work(cancellation);
+    } catch (const scoring::Cancelled&) {
+      ended = Ended::kCancelled;
+    } catch (...) {
+      ended = Ended::kOtherException;
+    }
+    const std::lock_guard lock(mutex);
+    run.ended = ended;
+    done = true;
+    changed.notify_all();
+  });
+  {
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [&] { return run.reached || done; });
+    if (run.reached) cancellation.Cancel();
+    released = true;
+    changed.notify_all();
+  }
+  worker.join();
+  return run;
+}
+
+TEST(Cancellation, SetBeforeTheCallStopsItAtOnceAndNeverSetChangesNothing) {
+  const runtime::PortableTextServices text;
+  Cancellation cancelled;
+  cancelled.Cancel();
+  for (const auto& [first, second] : std::vector<std::pair<std::u16string, std::u16string>>{
+           {u"JOHN", u"JANE"}, {u"anna", u"ANNA"}, {u"A", u""}}) {
+    EXPECT_THROW(Module1::NameMatchScore(first, second, text, &cancelled), scoring::Cancelled);
+    EXPECT_TRUE(Module1::Codes1.IsEmpty());
+    EXPECT_TRUE(Module1::Codes2.IsEmpty());
+  }
+  const Bytes a = ToBytes("ABC"), b = ToBytes("ABD");
+  EXPECT_THROW(FastMatchCount(a, b, 1, 3, 1, 3, kDefault, nullptr, &cancelled), scoring::Cancelled);
+
+  std::mt19937 random(29);
+  const std::u16string first = RandomRuns(random, 50000, 10),
+                       second = RandomRuns(random, 50000, 10);
+  const Cancellation neverSet;
+  EXPECT_EQ(Module1::NameMatchScore(first, second, text, &neverSet),
+            Module1::NameMatchScore(first, second, text));
+}
+
+TEST(Cancellation, SetFromAnotherThreadStopsTheWorkAtItsNextLookWhereverItIs) {
+  std::mt19937 random(31);
+  // Equal but for the case of the first 200,000 characters: upper-cased and compared in
+  // full, then all their codes filled.
+  const std::u16string same = RandomRuns(random, 200000, 100);
+  std::u16string lower = same;
+  for (char16_t& c : lower) c = static_cast<char16_t>(c + (u'a' - u'A'));
+  const std::u16string nearlySame1 = same + u"A", nearlySame2 = lower + u"B";
+  const std::u16string runs1 = RandomRuns(random, 100000, 10),
+                       runs2 = RandomRuns(random, 100000, 10);
+  // 50,000 levels of recursion, each one block of one.
+  std::u16string ab;
+  for (int i = 0; i < 50000; ++i) ab += u"AB";
+  const std::u16string allA(100000, u'A');
+
+  struct Case {
+    const char* where;
+    WorkStage stage;
+    int nth;
+    const std::u16string& first;
+    const std::u16string& second;
+  };
+  const Case cases[] = {
+      {"upper-casing", WorkStage::kUpperCase, 3, nearlySame1, nearlySame2},
+      {"filling Codes2", WorkStage::kCodes, 60, nearlySame1, nearlySame2},
+      {"sorting the suffixes", WorkStage::kIndex, 30, runs1, runs2},
+      {"automaton", WorkStage::kAutomaton, 3, runs1, runs2},
+      {"searches", WorkStage::kSearch, 20, runs1, runs2},
+      {"plain scans", WorkStage::kPlainScan, 2, runs1, runs2},
+      {"deep in the recursion", WorkStage::kRanges, 20000, allA, ab},
+  };
+  const runtime::PortableTextServices text;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.where);
+    const CancelledRun run = CancelAtLook(c.stage, c.nth, [&](const Cancellation& cancellation) {
+      Module1::NameMatchScore(c.first, c.second, text, &cancellation);
+    });
+    EXPECT_TRUE(run.reached);
+    EXPECT_EQ(run.ended, Ended::kCancelled);
+    EXPECT_EQ(run.looksAfterCancel, 0);
+    EXPECT_TRUE(Module1::Codes1.IsEmpty());
+    EXPECT_TRUE(Module1::Codes2.IsEmpty());
+  }
+
+  // The plain scan on its own, as long as it is made to run: every pair of positions of two
+  // runs of one letter, each walked to its end.
+  const Bytes longA1 = ToBytes(std::string(1000, 'A')), longA2 = ToBytes(std::string(999, 'A'));
+  const MatcherTuning plainOnly{-1, std::numeric_limits<int64_t>::max()};
+  const CancelledRun plain = CancelAtLook(WorkStage::kPlainScan, 3, [&](const Cancellation& c) {
+    FastMatchCount(longA1, longA2, 1, 1000, 1, 999, plainOnly, nullptr, &c);
+  });
+  EXPECT_TRUE(plain.reached);
+  EXPECT_EQ(plain.ended, Ended::kCancelled);
+  EXPECT_EQ(plain.looksAfterCancel, 0);
+
+  EXPECT_EQ(Module1::NameMatchScore(u"JOHN", u"JANE", text), 1.25);
 }
 
 }  // namespace

@@ -4,10 +4,13 @@
 // arrays that are written in full before they are read, without filling them first.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <new>
 #include <vector>
+
+#include "scoring/cancellation.h"
 
 namespace scoring {
 
@@ -54,6 +57,20 @@ template <typename V>
 void ReserveOrThrow(V& v, uint64_t count) {
   CheckCapacity(v, count);
   v.reserve(static_cast<std::size_t>(count));
+}
+
+// std::fill for arrays as long as the texts: a piece at a time, each element a unit of work,
+// so that a cancel is seen part way.
+template <typename Iterator, typename T>
+void FillInPieces(Iterator begin, Iterator end, const T& value, CancelCheck& check,
+                  WorkStage stage) {
+  constexpr std::ptrdiff_t kPiece = 1 << 14;
+  while (end - begin > kPiece) {
+    std::fill_n(begin, kPiece, value);
+    begin += kPiece;
+    check.Add(kPiece, stage);
+  }
+  std::fill(begin, end, value);
 }
 
 }  // namespace scoring

@@ -13,13 +13,15 @@
 #include "scoring/suffix_automaton.h"
 
 namespace scoring {
+namespace {
 
-int32_t PlainMatchCount(std::span<const uint8_t> first, std::span<const uint8_t> second,
-                        int32_t start1, int32_t end1, int32_t start2, int32_t end2) {
+int32_t PlainScan(std::span<const uint8_t> first, std::span<const uint8_t> second, int32_t start1,
+                  int32_t end1, int32_t start2, int32_t end2, CancelCheck& check) {
   if (!(start1 <= end1 && start2 <= end2 && start1 > 0 && start2 > 0)) return 0;
 
   // 64-bit positions: a run may reach one past INT32_MAX.
   int32_t best = 0, bestI = 0, bestJ = 0;
+  int64_t work = 0;  // not yet counted in `check`
   for (int64_t i = start1; i <= end1; ++i) {
     for (int64_t j = start2; j <= end2; ++j) {
       int64_t k = 0;
@@ -28,6 +30,11 @@ int32_t PlainMatchCount(std::span<const uint8_t> first, std::span<const uint8_t>
                  second[static_cast<std::size_t>(j + k - 1)]) {
         ++k;
       }
+      work += k + 1;
+      if (work >= CancelCheck::kInterval) [[unlikely]] {
+        check.Add(work, WorkStage::kPlainScan);
+        work = 0;
+      }
       if (k > best) {
         best = static_cast<int32_t>(k);
         bestI = static_cast<int32_t>(i);
@@ -35,10 +42,19 @@ int32_t PlainMatchCount(std::span<const uint8_t> first, std::span<const uint8_t>
       }
     }
   }
+  check.Add(work, WorkStage::kPlainScan);
   if (best == 0) return 0;
-  const int32_t right = PlainMatchCount(first, second, bestI + best, end1, bestJ + best, end2);
-  const int32_t left = PlainMatchCount(first, second, start1, bestI - 1, start2, bestJ - 1);
+  const int32_t right = PlainScan(first, second, bestI + best, end1, bestJ + best, end2, check);
+  const int32_t left = PlainScan(first, second, start1, bestI - 1, start2, bestJ - 1, check);
   return best + right + left;
+}
+
+}  // namespace
+
+int32_t PlainMatchCount(std::span<const uint8_t> first, std::span<const uint8_t> second,
+                        int32_t start1, int32_t end1, int32_t start2, int32_t end2) {
+  CancelCheck uncancellable;
+  return PlainScan(first, second, start1, end1, start2, end2, uncancellable);
 }
 
 namespace {
@@ -91,14 +107,22 @@ inline void Prefetch([[maybe_unused]] const void* address) {
 // position's rank and reach), up to 8 more once grouped, 13 at most while it is built.
 class EqualBlockIndex {
  public:
-  EqualBlockIndex(std::span<const uint8_t> first, std::span<const uint8_t> second)
+  EqualBlockIndex(std::span<const uint8_t> first, std::span<const uint8_t> second,
+                  CancelCheck& check)
       : first_(first),
         second_(second),
         firstSize_(static_cast<int32_t>(first.size())),
-        secondSize_(static_cast<int32_t>(second.size())) {
+        secondSize_(static_cast<int32_t>(second.size())),
+        check_(check) {
     // The codes in use, numbered from 0 in order.
-    for (uint8_t c : first) symbol_[c] = 1;
-    for (uint8_t c : second) symbol_[c] = 1;
+    for (std::size_t i = 0; i < first.size(); ++i) {
+      check_.Every(i, WorkStage::kIndex);
+      symbol_[first[i]] = 1;
+    }
+    for (std::size_t i = 0; i < second.size(); ++i) {
+      check_.Every(i, WorkStage::kIndex);
+      symbol_[second[i]] = 1;
+    }
     for (uint16_t& s : symbol_) {
       if (s != 0) s = static_cast<uint16_t>(symbols_++);
     }
@@ -119,6 +143,7 @@ class EqualBlockIndex {
     };
     int32_t common = 0;  // with the nearest second-text suffix so far (0: none yet)
     for (std::size_t r = 0; r < size; ++r) {
+      check_.Every(r, WorkStage::kIndex);
       if (r + kAhead < size) Prefetch(firstSuffixes_.data() + slot(r + kAhead));
       common = std::min(common, prefix_[r]);  // prefix_[0] is 0
       if (order_[r] > firstSize_) common = std::numeric_limits<int32_t>::max();
@@ -126,6 +151,7 @@ class EqualBlockIndex {
     }
     common = 0;
     for (std::size_t r = size; r-- > 0;) {
+      check_.Every(r, WorkStage::kIndex);
       if (r >= kAhead) Prefetch(firstSuffixes_.data() + slot(r - kAhead));
       if (order_[r] > firstSize_) common = std::numeric_limits<int32_t>::max();
       int32_t& reach = firstSuffixes_[slot(r)].reach;
@@ -134,6 +160,7 @@ class EqualBlockIndex {
     }
     ResizeOrThrow(reachMax_, (first.size() + kSpan - 1) / kSpan);
     for (std::size_t span = 0; span < reachMax_.size(); ++span) {
+      check_.Every(span * kSpan, WorkStage::kIndex);
       int32_t most = 0;
       const std::size_t end = std::min(first.size(), (span + 1) * kSpan);
       for (std::size_t i = span * kSpan; i < end; ++i)
@@ -157,9 +184,11 @@ class EqualBlockIndex {
       while (i % kSpan == 0 && i + kSpan <= end1 &&
              reachMax_[static_cast<std::size_t>(i / kSpan)] <
                  std::max(block.length + 1, shortest)) {
+        check_.Every(i / kSpan, WorkStage::kSearch);
         i += kSpan;
       }
       if (i >= end1) break;
+      check_.Every(i, WorkStage::kSearch);
       const int32_t reach =
           std::min({firstSuffixes_[static_cast<std::size_t>(i)].reach, end1 - i, item.bound});
       if (reach <= block.length || reach < shortest) continue;
@@ -190,7 +219,7 @@ class EqualBlockIndex {
   void GroupBy(int32_t length) {
     length_ = length;
     ResizeOrThrow(group_, first_.size());
-    std::fill(group_.begin(), group_.end(), -1);
+    FillInPieces(group_.begin(), group_.end(), -1, check_, WorkStage::kSearch);
     // Short blocks over few symbols are numbered directly, in passes along the texts with
     // a table of all possible blocks; otherwise the suffix array's runs are the groups.
     uint64_t blocks = 1;
@@ -208,6 +237,7 @@ class EqualBlockIndex {
     const int32_t last1 = item.start1 + item.size1 - length_;
     const int32_t last2 = item.start2 + item.size2 - length_;
     for (int32_t i = item.start1; i <= last1; ++i) {
+      check_.Every(i, WorkStage::kSearch);
       const int32_t group = group_[static_cast<std::size_t>(i)];
       if (group < 0) continue;
       if (--budget < 0) return Search::kAbandoned;
@@ -230,10 +260,13 @@ class EqualBlockIndex {
   // The group of the block at each position is its number, written in base symbols_.
   void GroupByNumber(uint64_t blocks) {
     ResizeOrThrow(groupEnd_, blocks + 2);
-    std::fill(groupEnd_.begin(), groupEnd_.end(), 0);
+    FillInPieces(groupEnd_.begin(), groupEnd_.end(), 0, check_, WorkStage::kSearch);
     // Counting sort of the second text's positions by block, kept in position order.
     ForEachBlock(second_, [&](int32_t, uint64_t block) { ++groupEnd_[block + 2]; });
-    for (std::size_t g = 2; g < groupEnd_.size(); ++g) groupEnd_[g] += groupEnd_[g - 1];
+    for (std::size_t g = 2; g < groupEnd_.size(); ++g) {
+      check_.Every(g, WorkStage::kSearch);
+      groupEnd_[g] += groupEnd_[g - 1];
+    }
     ResizeOrThrow(positions_, static_cast<uint64_t>(groupEnd_.back()));
     ForEachBlock(second_, [&](int32_t q, uint64_t block) {
       positions_[static_cast<std::size_t>(groupEnd_[block + 1]++)] = q;
@@ -254,6 +287,7 @@ class EqualBlockIndex {
     uint64_t number = 0;
     for (std::size_t k = 0; k + 1 < length; ++k) number = number * symbols_ + symbol_[text[k]];
     for (std::size_t start = 0; start + length <= text.size(); ++start) {
+      check_.Every(start, WorkStage::kSearch);
       number = number * symbols_ + symbol_[text[start + length - 1]];
       visit(static_cast<int32_t>(start), number);
       number -= symbol_[text[start]] * top;
@@ -267,7 +301,10 @@ class EqualBlockIndex {
   // One past the run of the array that starts at `begin`, of suffixes sharing length_ symbols.
   std::size_t RunEnd(std::size_t begin) const {
     std::size_t end = begin + 1;
-    while (end < order_.size() && prefix_[end] >= length_) ++end;
+    while (end < order_.size() && prefix_[end] >= length_) {
+      check_.Every(end, WorkStage::kSearch);
+      ++end;
+    }
     return end;
   }
 
@@ -283,6 +320,7 @@ class EqualBlockIndex {
     std::size_t start = 0;
     bool inFirst = false, inSecond = false;
     for (std::size_t r = 0; r < size; ++r) {
+      check_.Every(r, WorkStage::kSearch);
       const bool boundary = prefix_[r] < length_;
       runStarts_[runs] = static_cast<int32_t>(start);
       runs += boundary & inFirst & inSecond;
@@ -300,6 +338,7 @@ class EqualBlockIndex {
       const auto begin = static_cast<std::size_t>(runStarts_[g]);
       int32_t seconds = 0;
       for (std::size_t r = begin, end = RunEnd(begin); r < end; ++r) {
+        check_.Every(r, WorkStage::kSearch);
         const int32_t position = order_[r];
         if (position < firstSize_) {
           group_[static_cast<std::size_t>(position)] = static_cast<int32_t>(g);
@@ -317,6 +356,7 @@ class EqualBlockIndex {
         int32_t* const listed = positions_.data() + groupEnd_[g];
         int32_t* out = listed;
         for (std::size_t r = begin, end = RunEnd(begin); r < end; ++r) {
+          check_.Every(r, WorkStage::kSearch);
           if (InSecond(order_[r])) *out++ = order_[r] - secondBegin;
         }
         std::sort(listed, out);
@@ -327,10 +367,11 @@ class EqualBlockIndex {
     // position order.
     Buffer<int32_t> groupOf;
     ResizeOrThrow(groupOf, second_.size());
-    std::fill(groupOf.begin(), groupOf.end(), -1);
+    FillInPieces(groupOf.begin(), groupOf.end(), -1, check_, WorkStage::kSearch);
     for (std::size_t g = 0; g < runs; ++g) {
       const auto begin = static_cast<std::size_t>(runStarts_[g]);
       for (std::size_t r = begin, end = RunEnd(begin); r < end; ++r) {
+        check_.Every(r, WorkStage::kSearch);
         if (InSecond(order_[r])) {
           groupOf[static_cast<std::size_t>(order_[r] - secondBegin)] = static_cast<int32_t>(g);
         }
@@ -338,6 +379,7 @@ class EqualBlockIndex {
     }
     Buffer<int32_t> next(groupEnd_.begin(), groupEnd_.end());
     for (int32_t q = 0; q < secondSize_; ++q) {
+      check_.Every(q, WorkStage::kSearch);
       const int32_t g = groupOf[static_cast<std::size_t>(q)];
       if (g >= 0) positions_[static_cast<std::size_t>(next[static_cast<std::size_t>(g)]++)] = q;
     }
@@ -350,11 +392,17 @@ class EqualBlockIndex {
     Buffer<Symbol> text;
     ResizeOrThrow(text, static_cast<uint64_t>(first_.size()) + second_.size() + 2);
     Symbol* out = text.data();
-    for (uint8_t c : first_) *out++ = static_cast<Symbol>(symbol_[c] + 2);
+    for (std::size_t i = 0; i < first_.size(); ++i) {
+      check_.Every(i, WorkStage::kIndex);
+      *out++ = static_cast<Symbol>(symbol_[first_[i]] + 2);
+    }
     *out++ = 1;
-    for (uint8_t c : second_) *out++ = static_cast<Symbol>(symbol_[c] + 2);
+    for (std::size_t i = 0; i < second_.size(); ++i) {
+      check_.Every(i, WorkStage::kIndex);
+      *out++ = static_cast<Symbol>(symbol_[second_[i]] + 2);
+    }
     *out = 0;
-    return BuildSuffixArray(std::span<const Symbol>(text), symbols_ + 2);
+    return BuildSuffixArray(std::span<const Symbol>(text), symbols_ + 2, check_);
   }
 
   // The lowest start in the item's second range of the block of `length` at first-text
@@ -367,10 +415,25 @@ class EqualBlockIndex {
       const int32_t q = order_[r] - offset;
       if (q >= item.start2 && q <= last2 && (found < 0 || q < found)) found = q;
     };
+    // Up the array, then down it. A walk can be as long as the texts: it goes in pieces, with
+    // a look for a cancel between them, and each piece as tight as a plain walk.
+    constexpr auto kPiece = static_cast<std::size_t>(CancelCheck::kInterval);
     const auto rank = static_cast<std::size_t>(firstSuffixes_[static_cast<std::size_t>(i)].rank);
-    for (std::size_t r = rank; r > 0 && prefix_[r] >= length; ++work) consider(--r);
-    for (std::size_t r = rank + 1; r < order_.size() && prefix_[r] >= length; ++r, ++work)
-      consider(r);
+    std::size_t low = rank;
+    for (std::size_t stop = 0; low > 0; check_.Look(WorkStage::kSearch)) {
+      stop = low > kPiece ? low - kPiece : 0;
+      while (low > stop && prefix_[low] >= length) consider(--low);
+      if (low != stop) break;
+    }
+    std::size_t high = rank + 1;
+    for (std::size_t stop = 0; high < order_.size(); check_.Look(WorkStage::kSearch)) {
+      stop = std::min(order_.size(), high + kPiece);
+      for (; high < stop && prefix_[high] >= length; ++high) consider(high);
+      if (high != stop) break;
+    }
+    const auto steps = static_cast<int64_t>(high - low - 1);
+    work += steps;
+    check_.Add(steps, WorkStage::kSearch);  // many short walks
     return found;
   }
 
@@ -378,6 +441,7 @@ class EqualBlockIndex {
   std::span<const uint8_t> second_;
   int32_t firstSize_;
   int32_t secondSize_;
+  CancelCheck& check_;
   std::array<uint16_t, 256> symbol_{};  // by code: the code's number among those in use
   int32_t symbols_ = 0;                 // codes in use
   int32_t length_ = 0;                  // 0: not grouped yet
@@ -406,16 +470,16 @@ class ShortBlockTable {
 
   // The block of `length` (1 to kLongest) with the lowest start in `first`, then in `second`.
   bool FindEarliest(std::span<const uint8_t> first, std::span<const uint8_t> second, int32_t length,
-                    MatchBlock& block) {
+                    MatchBlock& block, CancelCheck& check) {
     const auto size = static_cast<std::size_t>(length);
     if (first.size() < size || second.size() < size) return false;
     const bool tableOfSecond = second.size() <= first.size();
-    Fill(tableOfSecond ? second : first, size);
+    Fill(tableOfSecond ? second : first, size, check);
     block = {};
     int32_t found = -1;
     if (tableOfSecond) {
       // The first start in the first range whose block is in the table.
-      ForEachNumber(first, size, [&](int32_t i, uint64_t number) {
+      ForEachNumber(first, size, check, [&](int32_t i, uint64_t number) {
         found = Lookup(number);
         if (found < 0) return true;
         block = {i, found, length};
@@ -424,7 +488,7 @@ class ShortBlockTable {
     } else {
       // Every start in the second range whose block is in the table, keeping the lowest
       // start in the first range (the table holds each block's lowest), first seen.
-      ForEachNumber(second, size, [&](int32_t j, uint64_t number) {
+      ForEachNumber(second, size, check, [&](int32_t j, uint64_t number) {
         const int32_t i = Lookup(number);
         if (i >= 0 && (found < 0 || i < block.start1)) {
           found = i;
@@ -445,11 +509,13 @@ class ShortBlockTable {
   // Calls visit(start, number) for each block of `size` bytes, in order, while it returns
   // true.
   template <typename Visit>
-  static void ForEachNumber(std::span<const uint8_t> text, std::size_t size, Visit visit) {
+  static void ForEachNumber(std::span<const uint8_t> text, std::size_t size, CancelCheck& check,
+                            Visit visit) {
     const uint64_t mask = size == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * size)) - 1;
     uint64_t number = 0;
     for (std::size_t k = 0; k + 1 < size; ++k) number = number << 8 | text[k];
     for (std::size_t start = 0; start + size <= text.size(); ++start) {
+      check.Every(start, WorkStage::kSearch);
       number = (number << 8 | text[start + size - 1]) & mask;
       if (!visit(static_cast<int32_t>(start), number)) return;
     }
@@ -460,7 +526,7 @@ class ShortBlockTable {
   }
 
   // Each block of the range with its lowest start.
-  void Fill(std::span<const uint8_t> text, std::size_t size) {
+  void Fill(std::span<const uint8_t> text, std::size_t size, CancelCheck& check) {
     // At most half full, and a power of two (sizes in 64 bits: a 32-bit size could wrap).
     const uint64_t blocks = text.size() - size + 1;
     int32_t bits = 4;
@@ -469,8 +535,9 @@ class ShortBlockTable {
     if (slots_.size() < capacity) ResizeOrThrow(slots_, capacity);
     shift_ = 64 - bits;
     mask_ = static_cast<std::size_t>(capacity - 1);
-    std::fill_n(slots_.begin(), static_cast<std::size_t>(capacity), Slot{0, -1});
-    ForEachNumber(text, size, [&](int32_t start, uint64_t number) {
+    FillInPieces(slots_.begin(), slots_.begin() + static_cast<std::ptrdiff_t>(capacity),
+                 Slot{0, -1}, check, WorkStage::kSearch);
+    ForEachNumber(text, size, check, [&](int32_t start, uint64_t number) {
       std::size_t at = Home(number);
       while (slots_[at].position >= 0 && slots_[at].number != number) at = (at + 1) & mask_;
       if (slots_[at].position < 0) slots_[at] = {number, start};
@@ -495,8 +562,8 @@ static_assert(kLongBlock - 1 <= ShortBlockTable::kLongest);
 class Matcher {
  public:
   Matcher(std::span<const uint8_t> first, std::span<const uint8_t> second,
-          const MatcherTuning& tuning, MatcherStats& stats)
-      : first_(first), second_(second), tuning_(tuning), stats_(stats) {
+          const MatcherTuning& tuning, MatcherStats& stats, CancelCheck& check)
+      : first_(first), second_(second), tuning_(tuning), stats_(stats), check_(check) {
     const auto size = static_cast<int64_t>(first.size()) + static_cast<int64_t>(second.size()) + 2;
     // The suffix array's positions are 32-bit.
     indexPossible_ = size <= std::numeric_limits<int32_t>::max();
@@ -519,11 +586,14 @@ class Matcher {
       if (index_) std::pop_heap(pending_.begin(), pending_.end(), LowerBound);
       Pending item = pending_.back();
       pending_.pop_back();
+      // Counted by its size, about what most ways of searching it cost; the long passes
+      // within look for a cancel on their own as well.
+      check_.Add(1 + static_cast<int64_t>(item.size1) + item.size2, WorkStage::kRanges);
       if (static_cast<int64_t>(item.size1) * item.size2 <= tuning_.plainScanPairs) {
         ++stats_.plainScans;
-        total += PlainMatchCount(first_.subspan(static_cast<std::size_t>(item.start1)),
-                                 second_.subspan(static_cast<std::size_t>(item.start2)), 1,
-                                 item.size1, 1, item.size2);
+        total += PlainScan(first_.subspan(static_cast<std::size_t>(item.start1)),
+                           second_.subspan(static_cast<std::size_t>(item.start2)), 1, item.size1, 1,
+                           item.size2, check_);
         continue;
       }
       MatchBlock block;
@@ -558,7 +628,7 @@ class Matcher {
 
   void BuildIndex() {
     automaton_.Release();  // kept from larger ranges than are likely to come
-    index_ = std::make_unique<EqualBlockIndex>(first_, second_);
+    index_ = std::make_unique<EqualBlockIndex>(first_, second_, check_);
     stats_.indexBuilt = true;
     credit_ = stats_.automatonCharacters;
     std::make_heap(pending_.begin(), pending_.end(), LowerBound);
@@ -620,7 +690,7 @@ class Matcher {
     ++stats_.automatonCalls;
     stats_.automatonCharacters += work;
     credit_ += work;
-    block = automaton_.EarliestLongestBlock(First(item), Second(item));
+    block = automaton_.EarliestLongestBlock(First(item), Second(item), check_);
     block.start1 += item.start1;
     block.start2 += item.start2;
     return true;
@@ -659,7 +729,7 @@ class Matcher {
     for (int32_t length = item.bound; length > 0; --length) {
       ++stats_.shortTableSearches;
       shortCredit_ += work;
-      if (shortTable_.FindEarliest(First(item), Second(item), length, block)) {
+      if (shortTable_.FindEarliest(First(item), Second(item), length, block, check_)) {
         block.start1 += item.start1;
         block.start2 += item.start2;
         return true;
@@ -672,6 +742,7 @@ class Matcher {
   std::span<const uint8_t> second_;
   const MatcherTuning& tuning_;
   MatcherStats& stats_;
+  CancelCheck& check_;
   bool indexPossible_;
   bool forced_;
   int64_t budget_;
@@ -688,22 +759,24 @@ class Matcher {
 
 int32_t FastMatchCount(std::span<const uint8_t> first, std::span<const uint8_t> second,
                        int32_t start1, int32_t end1, int32_t start2, int32_t end2,
-                       const MatcherTuning& tuning, MatcherStats* stats) {
+                       const MatcherTuning& tuning, MatcherStats* stats,
+                       const Cancellation* cancellation) {
   if (!(start1 <= end1 && start2 <= end2 && start1 > 0 && start2 > 0)) return 0;
   MatcherStats ignored;
   MatcherStats& out = stats ? *stats : ignored;
+  CancelCheck check(cancellation);
 
   const auto size1 = static_cast<int64_t>(end1) - start1 + 1;
   const auto size2 = static_cast<int64_t>(end2) - start2 + 1;
   if (size1 * size2 <= tuning.plainScanPairs) {
     ++out.plainScans;
-    return PlainMatchCount(first, second, start1, end1, start2, end2);
+    return PlainScan(first, second, start1, end1, start2, end2, check);
   }
   try {
     Matcher matcher(
         first.subspan(static_cast<std::size_t>(start1) - 1, static_cast<std::size_t>(size1)),
         second.subspan(static_cast<std::size_t>(start2) - 1, static_cast<std::size_t>(size2)),
-        tuning, out);
+        tuning, out, check);
     // At most min(size1, size2), so it fits.
     return static_cast<int32_t>(matcher.Count());
   } catch (const std::length_error&) {

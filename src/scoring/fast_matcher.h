@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <span>
 
+#include "scoring/cancellation.h"
+
 namespace scoring {
 
 // The plain scan. Ranges are 1-based and inclusive, as in CountMatches; any range that
@@ -52,9 +54,12 @@ struct MatcherStats {
 // time at worst (linear times the recursion depth on ordinary text) and O(n + m) memory,
 // without native recursion: on long texts about 20 bytes a character of both ranges, far
 // more only where the automaton must take over on long repetitive ranges. Throws
-// std::bad_alloc, and nothing else, when the memory is not there.
+// std::bad_alloc when the memory is not there, and Cancelled once `cancellation` (if given)
+// is cancelled; nothing else. Every part of the work looks at the cancellation after a
+// bounded amount of work.
 int32_t FastMatchCount(std::span<const uint8_t> first, std::span<const uint8_t> second,
                        int32_t start1, int32_t end1, int32_t start2, int32_t end2,
-                       const MatcherTuning& tuning = {}, MatcherStats* stats = nullptr);
+                       const MatcherTuning& tuning = {}, MatcherStats* stats = nullptr,
+                       const Cancellation* cancellation = nullptr);
 
 }  // namespace scoring

@@ -7,6 +7,7 @@
 
 #include "runtime/byte_array.h"
 #include "runtime/text_services.h"
+#include "scoring/cancellation.h"
 
 namespace Module1 {
 
@@ -18,14 +19,25 @@ extern runtime::ByteArray Codes2;
 // 1.0 for names equal after upper-casing, 0.0 when exactly one is empty, otherwise
 // 5K/(L1+L2) with K the matched-character count. Raises a runtime error (leaving the code
 // arrays empty) when a character's ANSI form is two bytes or a count overflows.
+//
+// Cancelling: a long score (millions of characters take seconds) can run on a thread of its
+// own while the thread that started it holds `cancellation`. Once Cancel() is called there,
+// the score stops at its next look at the flag and throws scoring::Cancelled, which is not a
+// runtime error (nothing is to be reported), with both code arrays empty and everything it
+// allocated freed. It looks at the start, and then after a bounded amount of work in every
+// part of it (upper-casing, filling the codes, the matcher's index, automaton, searches, ranges
+// and plain scan): a few milliseconds, whatever the input. Without a cancellation it never
+// looks. The code arrays are shared: two scores must still never overlap.
 double NameMatchScore(std::u16string_view first, std::u16string_view second,
-                      const runtime::TextServices& text = runtime::SystemTextServices());
+                      const runtime::TextServices& text = runtime::SystemTextServices(),
+                      const scoring::Cancellation* cancellation = nullptr);
 
 // The number of matched characters between Codes1(start1..end1) and Codes2(start2..end2):
 // the longest common block (the first one found scanning i, then j, upward), plus the
 // matches to its right, plus those to its left. Only valid while the arrays are filled.
 // Counts texts of any length in near-linear time (scoring/fast_matcher.h), with the results
-// of the plain scan.
-int32_t CountMatches(int32_t start1, int32_t end1, int32_t start2, int32_t end2);
+// of the plain scan. Stops with scoring::Cancelled as NameMatchScore does.
+int32_t CountMatches(int32_t start1, int32_t end1, int32_t start2, int32_t end2,
+                     const scoring::Cancellation* cancellation = nullptr);
 
 }  // namespace Module1

@@ -12,6 +12,9 @@ namespace {
 // on long texts; asking for them a little ahead keeps several misses in flight.
 constexpr int32_t kAhead = 16;
 
+// Every pass looks for a cancel every so many steps.
+constexpr WorkStage kStage = WorkStage::kIndex;
+
 inline void Prefetch([[maybe_unused]] const void* address) {
 #if defined(__GNUC__)
   __builtin_prefetch(address);
@@ -19,9 +22,11 @@ inline void Prefetch([[maybe_unused]] const void* address) {
 }
 
 // Start (or one past the end) of each symbol's bucket in the suffix array, from the counts.
-void FindBuckets(const Buffer<int32_t>& counts, Buffer<int32_t>& bucket, bool ends) {
+void FindBuckets(const Buffer<int32_t>& counts, Buffer<int32_t>& bucket, bool ends,
+                 CancelCheck& check) {
   int32_t sum = 0;
   for (std::size_t c = 0; c < counts.size(); ++c) {
+    check.Every(c, kStage);
     sum += counts[c];
     bucket[c] = ends ? sum : sum - counts[c];
   }
@@ -34,9 +39,10 @@ void FindBuckets(const Buffer<int32_t>& counts, Buffer<int32_t>& bucket, bool en
 // types come from the text, read where the symbol is read anyway.
 template <typename Symbol>
 void InduceLarger(const Symbol* text, int32_t* order, int32_t size, const Buffer<int32_t>& counts,
-                  Buffer<int32_t>& bucket) {
-  FindBuckets(counts, bucket, false);
+                  Buffer<int32_t>& bucket, CancelCheck& check) {
+  FindBuckets(counts, bucket, false, check);
   for (int32_t i = 0; i < size; ++i) {
+    check.Every(i, kStage);
     if (i + kAhead < size && order[i + kAhead] > 0) Prefetch(text + order[i + kAhead] - 1);
     const int32_t s = order[i];
     if (s <= 0) continue;
@@ -54,9 +60,10 @@ void InduceLarger(const Symbol* text, int32_t* order, int32_t size, const Buffer
 // stand.
 template <typename Symbol>
 void InduceSmaller(const Symbol* text, int32_t* order, int32_t size, const Buffer<int32_t>& counts,
-                   Buffer<int32_t>& bucket, bool mark) {
-  FindBuckets(counts, bucket, true);
+                   Buffer<int32_t>& bucket, bool mark, CancelCheck& check) {
+  FindBuckets(counts, bucket, true, check);
   for (int32_t i = size - 1; i >= 0; --i) {
+    check.Every(i, kStage);
     if (i >= kAhead && order[i - kAhead] > 0) Prefetch(text + order[i - kAhead] - 1);
     const int32_t s = order[i];
     if (s <= 0) continue;
@@ -74,9 +81,9 @@ void InduceSmaller(const Symbol* text, int32_t* order, int32_t size, const Buffe
 // Both passes; true marks the leftmost-smaller suffixes as InduceSmaller does.
 template <typename Symbol>
 void Induce(const Symbol* text, int32_t* order, int32_t size, const Buffer<int32_t>& counts,
-            Buffer<int32_t>& bucket, bool mark) {
-  InduceLarger(text, order, size, counts, bucket);
-  InduceSmaller(text, order, size, counts, bucket, mark);
+            Buffer<int32_t>& bucket, bool mark, CancelCheck& check) {
+  InduceLarger(text, order, size, counts, bucket, check);
+  InduceSmaller(text, order, size, counts, bucket, mark, check);
 }
 
 // Induced sorting: sort the leftmost-smaller ("LMS") substrings, name them, sort their
@@ -84,7 +91,8 @@ void Induce(const Symbol* text, int32_t* order, int32_t size, const Buffer<int32
 // Recursion depth is logarithmic: each level at most halves the text, and the reduced text
 // lives in the unused half of `order`.
 template <typename Symbol>
-void SortSuffixes(const Symbol* text, int32_t* order, int32_t size, int32_t alphabet) {
+void SortSuffixes(const Symbol* text, int32_t* order, int32_t size, int32_t alphabet,
+                  CancelCheck& check) {
   if (size == 1) {
     order[0] = 0;
     return;
@@ -94,6 +102,7 @@ void SortSuffixes(const Symbol* text, int32_t* order, int32_t size, int32_t alph
   ResizeOrThrow(smaller, static_cast<uint64_t>(size));
   smaller[static_cast<std::size_t>(size) - 1] = 1;
   for (int32_t i = size - 2; i >= 0; --i) {
+    check.Every(i, kStage);
     smaller[static_cast<std::size_t>(i)] =
         text[i] < text[i + 1] ||
         (text[i] == text[i + 1] && smaller[static_cast<std::size_t>(i) + 1]);
@@ -103,27 +112,35 @@ void SortSuffixes(const Symbol* text, int32_t* order, int32_t size, int32_t alph
            !smaller[static_cast<std::size_t>(i) - 1];
   };
 
+  // The alphabet of a reduced text is its number of names: up to half its length.
   Buffer<int32_t> counts;
-  counts.assign(static_cast<std::size_t>(alphabet), 0);
-  for (int32_t i = 0; i < size; ++i) ++counts[static_cast<std::size_t>(text[i])];
+  ResizeOrThrow(counts, static_cast<uint64_t>(alphabet));
+  FillInPieces(counts.begin(), counts.end(), 0, check, kStage);
+  for (int32_t i = 0; i < size; ++i) {
+    check.Every(i, kStage);
+    ++counts[static_cast<std::size_t>(text[i])];
+  }
   Buffer<int32_t> bucket;
   ResizeOrThrow(bucket, static_cast<uint64_t>(alphabet));
-  FindBuckets(counts, bucket, true);
-  std::fill(order, order + size, -1);
+  FindBuckets(counts, bucket, true, check);
+  FillInPieces(order, order + size, -1, check, kStage);
   for (int32_t i = 1; i < size; ++i) {
+    check.Every(i, kStage);
     if (leftmost(i)) order[--bucket[static_cast<std::size_t>(text[i])]] = i;
   }
-  Induce(text, order, size, counts, bucket, true);
+  Induce(text, order, size, counts, bucket, true, check);
 
   // The LMS substrings, now in sorted order, to the front; then their names.
   int32_t count = 0;
   for (int32_t i = 0; i < size; ++i) {
+    check.Every(i, kStage);
     if (order[i] < -1) order[count++] = ~order[i];
   }
-  std::fill(order + count, order + size, -1);
+  FillInPieces(order + count, order + size, -1, check, kStage);
   int32_t names = 0;
   int32_t previous = -1;
   for (int32_t i = 0; i < count; ++i) {
+    check.Every(i, kStage);
     if (i + kAhead < count) {
       Prefetch(text + order[i + kAhead]);
       Prefetch(smaller.data() + order[i + kAhead]);
@@ -131,6 +148,7 @@ void SortSuffixes(const Symbol* text, int32_t* order, int32_t size, int32_t alph
     const int32_t position = order[i];
     bool differs = false;
     for (int32_t d = 0;; ++d) {
+      check.Every(d, kStage);
       if (previous == -1 || text[position + d] != text[previous + d] ||
           smaller[static_cast<std::size_t>(position + d)] !=
               smaller[static_cast<std::size_t>(previous + d)]) {
@@ -143,33 +161,40 @@ void SortSuffixes(const Symbol* text, int32_t* order, int32_t size, int32_t alph
     order[count + position / 2] = names - 1;  // LMS positions are at least 2 apart
   }
   for (int32_t i = size - 1, j = size - 1; i >= count; --i) {
+    check.Every(i, kStage);
     if (order[i] >= 0) order[j--] = order[i];
   }
 
   int32_t* reduced = order + size - count;
   if (names < count) {
-    SortSuffixes<int32_t>(reduced, order, count, names);
+    SortSuffixes<int32_t>(reduced, order, count, names, check);
   } else {
-    for (int32_t i = 0; i < count; ++i) order[reduced[i]] = i;
+    for (int32_t i = 0; i < count; ++i) {
+      check.Every(i, kStage);
+      order[reduced[i]] = i;
+    }
   }
 
   // Place the LMS suffixes in their final order at their buckets' ends, then induce.
   for (int32_t i = 1, j = 0; i < size; ++i) {
+    check.Every(i, kStage);
     if (leftmost(i)) reduced[j++] = i;
   }
   for (int32_t i = 0; i < count; ++i) {
+    check.Every(i, kStage);
     if (i + kAhead < count) Prefetch(reduced + order[i + kAhead]);
     order[i] = reduced[order[i]];
   }
-  std::fill(order + count, order + size, -1);
-  FindBuckets(counts, bucket, true);
+  FillInPieces(order + count, order + size, -1, check, kStage);
+  FindBuckets(counts, bucket, true, check);
   for (int32_t i = count - 1; i >= 0; --i) {
+    check.Every(i, kStage);
     if (i >= kAhead) Prefetch(text + order[i - kAhead]);
     const int32_t j = order[i];
     order[i] = -1;
     order[--bucket[static_cast<std::size_t>(text[j])]] = j;
   }
-  Induce(text, order, size, counts, bucket, false);
+  Induce(text, order, size, counts, bucket, false, check);
 }
 
 // prefix[r] from the order, through each suffix's predecessor in the order taken in text
@@ -177,16 +202,21 @@ void SortSuffixes(const Symbol* text, int32_t* order, int32_t size, int32_t alph
 // position to the next, so the comparisons are linear in all. The unique final 0 stops
 // every comparison inside the text.
 template <typename Symbol>
-Buffer<int32_t> CommonPrefixes(std::span<const Symbol> text, std::span<const int32_t> order) {
+Buffer<int32_t> CommonPrefixes(std::span<const Symbol> text, std::span<const int32_t> order,
+                               CancelCheck& check) {
   const auto size = static_cast<int32_t>(text.size());
   // before[p]: the suffix just before p in the order (-1 for the first); then, in place,
   // p's common prefix with it.
   Buffer<int32_t> before;
   ResizeOrThrow(before, text.size());
   before[static_cast<std::size_t>(order[0])] = -1;
-  for (int32_t r = 1; r < size; ++r) before[static_cast<std::size_t>(order[r])] = order[r - 1];
+  for (int32_t r = 1; r < size; ++r) {
+    check.Every(r, kStage);
+    before[static_cast<std::size_t>(order[r])] = order[r - 1];
+  }
   int32_t common = 0;
   for (int32_t p = 0; p < size; ++p) {
+    check.Every(p, kStage);
     if (p + kAhead < size && before[static_cast<std::size_t>(p + kAhead)] >= 0) {
       Prefetch(text.data() + before[static_cast<std::size_t>(p + kAhead)]);
     }
@@ -196,14 +226,19 @@ Buffer<int32_t> CommonPrefixes(std::span<const Symbol> text, std::span<const int
       common = 0;
       continue;
     }
-    while (text[static_cast<std::size_t>(p + common)] == text[static_cast<std::size_t>(q + common)])
+    // Linear in all, but one comparison can be long.
+    while (text[static_cast<std::size_t>(p + common)] ==
+           text[static_cast<std::size_t>(q + common)]) {
       ++common;
+      check.Every(common, kStage);
+    }
     before[static_cast<std::size_t>(p)] = common;
     if (common > 0) --common;
   }
   Buffer<int32_t> prefix;
   ResizeOrThrow(prefix, text.size());
   for (int32_t r = 0; r < size; ++r) {
+    check.Every(r, kStage);
     if (r + kAhead < size) Prefetch(before.data() + order[r + kAhead]);
     prefix[static_cast<std::size_t>(r)] = before[static_cast<std::size_t>(order[r])];
   }
@@ -211,23 +246,24 @@ Buffer<int32_t> CommonPrefixes(std::span<const Symbol> text, std::span<const int
 }
 
 template <typename Symbol>
-SuffixArray Build(std::span<const Symbol> text, int32_t alphabet) {
+SuffixArray Build(std::span<const Symbol> text, int32_t alphabet, CancelCheck& check) {
   SuffixArray result;
   if (text.empty()) return result;
   ResizeOrThrow(result.order, text.size());
-  SortSuffixes(text.data(), result.order.data(), static_cast<int32_t>(text.size()), alphabet);
-  result.prefix = CommonPrefixes(text, std::span<const int32_t>(result.order));
+  SortSuffixes(text.data(), result.order.data(), static_cast<int32_t>(text.size()), alphabet,
+               check);
+  result.prefix = CommonPrefixes(text, std::span<const int32_t>(result.order), check);
   return result;
 }
 
 }  // namespace
 
-SuffixArray BuildSuffixArray(std::span<const uint8_t> text, int32_t alphabet) {
-  return Build(text, alphabet);
+SuffixArray BuildSuffixArray(std::span<const uint8_t> text, int32_t alphabet, CancelCheck& check) {
+  return Build(text, alphabet, check);
 }
 
-SuffixArray BuildSuffixArray(std::span<const uint16_t> text, int32_t alphabet) {
-  return Build(text, alphabet);
+SuffixArray BuildSuffixArray(std::span<const uint16_t> text, int32_t alphabet, CancelCheck& check) {
+  return Build(text, alphabet, check);
 }
 
 }  // namespace scoring

@@ -5,6 +5,7 @@
 #include <span>
 
 #include "scoring/buffer.h"
+#include "scoring/cancellation.h"
 
 namespace scoring {
 
@@ -18,8 +19,9 @@ struct SuffixArray {
 
 // Sorts the suffixes of `text`. The text's last symbol must be 0 and occur nowhere else, every
 // symbol is below `alphabet`, and the text is at most INT32_MAX symbols long. Memory: the
-// result (8 bytes a symbol) and, while it runs, 5 bytes a symbol more.
-SuffixArray BuildSuffixArray(std::span<const uint8_t> text, int32_t alphabet);
-SuffixArray BuildSuffixArray(std::span<const uint16_t> text, int32_t alphabet);
+// result (8 bytes a symbol) and, while it runs, 5 bytes a symbol more. Every pass counts its
+// steps in `check`, which may end the work by throwing Cancelled.
+SuffixArray BuildSuffixArray(std::span<const uint8_t> text, int32_t alphabet, CancelCheck& check);
+SuffixArray BuildSuffixArray(std::span<const uint16_t> text, int32_t alphabet, CancelCheck& check);
 
 }  // namespace scoring

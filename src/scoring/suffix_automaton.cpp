@@ -58,7 +58,7 @@ uint32_t SuffixAutomaton::NewState(uint32_t length, uint32_t link, uint32_t firs
   return static_cast<uint32_t>(states_.size() - 1);
 }
 
-void SuffixAutomaton::Build(std::span<const uint8_t> text) {
+void SuffixAutomaton::Build(std::span<const uint8_t> text, CancelCheck& check) {
   states_.clear();
   used_ = 0;
   root_.fill(0);
@@ -69,6 +69,7 @@ void SuffixAutomaton::Build(std::span<const uint8_t> text) {
   NewState(0, kNone, 0);
   uint32_t last = 0;
   for (std::size_t position = 0; position < text.size(); ++position) {
+    check.Every(position, WorkStage::kAutomaton);
     const uint8_t symbol = text[position];
     const uint32_t current = NewState(states_[last].length + 1, 0, static_cast<uint32_t>(position));
     uint32_t state = last;
@@ -127,7 +128,8 @@ void SuffixAutomaton::Release() {
 }
 
 MatchBlock SuffixAutomaton::EarliestLongestBlock(std::span<const uint8_t> first,
-                                                 std::span<const uint8_t> second) {
+                                                 std::span<const uint8_t> second,
+                                                 CancelCheck& check) {
   MatchBlock best;
   if (first.empty() || second.empty()) return best;
   const uint32_t limit = static_cast<uint32_t>(std::min(first.size(), second.size()));
@@ -140,8 +142,9 @@ MatchBlock SuffixAutomaton::EarliestLongestBlock(std::span<const uint8_t> first,
   if (second.size() <= first.size()) {
     // Scanning the first text: the first end position reaching the greatest length is the
     // lowest start there, and the state gives the lowest start in the second.
-    Build(second);
+    Build(second, check);
     for (std::size_t position = 0; position < first.size(); ++position) {
+      check.Every(position, WorkStage::kAutomaton);
       Step(state, length, first[position]);
       if (length > static_cast<uint32_t>(best.length)) {
         best.length = static_cast<int32_t>(length);
@@ -155,8 +158,9 @@ MatchBlock SuffixAutomaton::EarliestLongestBlock(std::span<const uint8_t> first,
 
   // Scanning the second text: every longest block shows up at each of its ends there, as
   // its lowest start in the first text; keep the lowest such start, first seen.
-  Build(first);
+  Build(first, check);
   for (std::size_t position = 0; position < second.size(); ++position) {
+    check.Every(position, WorkStage::kAutomaton);
     Step(state, length, second[position]);
     if (length == 0 || length < static_cast<uint32_t>(best.length)) continue;
     const auto start1 = static_cast<int32_t>(states_[state].firstEnd + 1 - length);

@@ -8,6 +8,8 @@
 #include <span>
 #include <vector>
 
+#include "scoring/cancellation.h"
+
 namespace scoring {
 
 // A common block: 0-based starts in the first and second text, and its length (0 if none).
@@ -21,8 +23,10 @@ struct MatchBlock {
 // storage between calls, so one object serves a whole count without reallocating.
 class SuffixAutomaton {
  public:
-  // Both texts at most INT32_MAX long. Throws std::bad_alloc when the memory is not there.
-  MatchBlock EarliestLongestBlock(std::span<const uint8_t> first, std::span<const uint8_t> second);
+  // Both texts at most INT32_MAX long. Throws std::bad_alloc when the memory is not there,
+  // and Cancelled when `check` finds the work cancelled.
+  MatchBlock EarliestLongestBlock(std::span<const uint8_t> first, std::span<const uint8_t> second,
+                                  CancelCheck& check);
 
   // Gives back the storage kept from earlier calls.
   void Release();
@@ -48,7 +52,7 @@ class SuffixAutomaton {
     uint32_t targets[kInline];
   };
 
-  void Build(std::span<const uint8_t> text);
+  void Build(std::span<const uint8_t> text, CancelCheck& check);
   uint32_t* Find(uint32_t state, uint8_t symbol);
   void AddEdge(uint32_t state, uint8_t symbol, uint32_t target);
   // Follows `symbol` from (state, length), shortening the match as needed.
