@@ -30,8 +30,9 @@ constexpr LONG ChildIdOf(std::size_t index) {
 // reader's call.
 inline constexpr UINT kDefaultActionMessage = WM_APP;
 
-// Sent by a child control's accessible object to its window before an action: nonzero while
-// the window takes actions, 0 while a modal box of the program holds them back.
+// Sent by a child control's accessible object to its window before an action (wParam: the
+// control's id): nonzero while the control takes actions, 0 while a modal box of the program,
+// or its being busy, holds them back.
 inline constexpr UINT kAcceptsActionsQuery = WM_APP + 1;
 
 // The accessible object of an open form's client area, made at the first request for it.
@@ -53,8 +54,8 @@ class ClientAccessibility {
 };
 
 // Has a child control's own standard object answer with the accessible name of its
-// description, where it has one, and refuse the control's action, reporting it unavailable,
-// while the window takes none. Undone when the control is destroyed.
+// description, where it has one, and refuse the control's action or a new value, reporting a
+// button unavailable, while the window takes none. Undone when the control is destroyed.
 void ServeScreenReaders(HWND control, const ControlDescription& description);
 
 // Tells screen readers that the caption of the element at `index` changed; for a live
