@@ -65,12 +65,27 @@ template <typename Iterator, typename T>
 void FillInPieces(Iterator begin, Iterator end, const T& value, CancelCheck& check,
                   WorkStage stage) {
   constexpr std::ptrdiff_t kPiece = 1 << 14;
-  while (end - begin > kPiece) {
-    std::fill_n(begin, kPiece, value);
-    begin += kPiece;
-    check.Add(kPiece, stage);
+  while (begin != end) {
+    const std::ptrdiff_t size = std::min(end - begin, kPiece);
+    std::fill_n(begin, size, value);
+    begin += size;
+    check.Add(size, stage);
   }
-  std::fill(begin, end, value);
+}
+
+// Sizes an array whose contents are all written anew, in an order that jumps about: what it
+// held is dropped rather than copied into new memory, and its new elements are written
+// (zero) a piece at a time first. Otherwise the system maps the new memory in one burst of
+// page faults as the copy or the scattered writes begin, tens of milliseconds on long texts
+// with no look for a cancel in between; this way they come spread out, with looks between.
+template <typename V>
+void ResizeForScatter(V& v, uint64_t count, CancelCheck& check, WorkStage stage) {
+  if (count > v.capacity()) V().swap(v);
+  const auto old = static_cast<std::ptrdiff_t>(v.size());
+  ResizeOrThrow(v, count);
+  if (v.size() > static_cast<std::size_t>(old)) {
+    FillInPieces(v.begin() + old, v.end(), typename V::value_type{}, check, stage);
+  }
 }
 
 }  // namespace scoring

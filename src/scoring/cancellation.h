@@ -11,6 +11,7 @@
 #include <exception>
 #include <functional>
 #include <limits>
+#include <type_traits>
 
 namespace scoring {
 
@@ -58,10 +59,11 @@ class Cancellation {
   Observer observer_;
 };
 
-// When one computation looks at its Cancellation (none: never). Two ways: a count of work
-// done, which looks at the first unit, so that even a short computation started after the
-// cancel stops, then once per interval; and, costing a loop nothing but a test of its index,
-// a look every interval of a loop's steps. Used on the computing thread only.
+// When one computation looks at its Cancellation (none: never): once its count of work done
+// comes to the interval. It looks at the first unit, so that even a short computation started
+// after the cancel stops. Loops run in pieces of at most the interval, each counted as it
+// ends, which costs the loop itself nothing; a loop that cannot be cut so can look each time
+// a count of its steps comes to the end of an interval. Used on the computing thread only.
 class CancelCheck {
  public:
   // Units of work, or steps of a loop, between two looks: 65,536 steps take a millisecond or
@@ -77,20 +79,64 @@ class CancelCheck {
   // `units` more of work done; looks at the flag once they add up to the interval.
   void Add(int64_t units, WorkStage stage) {
     left_ -= units;
-    if (left_ < 0) [[unlikely]]
+    if (left_ <= 0) [[unlikely]]
       Look(stage);
   }
 
-  // For a loop: looks each time `step` (its index, or a count of its steps) comes to the end
-  // of an interval. Never at step 0, so that a short loop run many times does not look each
-  // time: the caller counts those runs.
+  // for (i = begin; i < end; ++i) step(i), in pieces.
+  template <std::integral Index, typename Step>
+  void ForEach(Index begin, std::type_identity_t<Index> end, WorkStage stage, Step step) {
+    while (begin < end) {
+      const Index from = begin;
+      for (const Index stop = PieceEnd(begin, end); begin < stop; ++begin) step(begin);
+      Add(static_cast<int64_t>(begin - from), stage);
+    }
+  }
+
+  // The same while step(i) returns true; false when a step ended it.
+  template <std::integral Index, typename Step>
+  bool ForEachWhile(Index begin, std::type_identity_t<Index> end, WorkStage stage, Step step) {
+    while (begin < end) {
+      const Index from = begin;
+      for (const Index stop = PieceEnd(begin, end); begin < stop; ++begin) {
+        if (!step(begin)) {
+          Add(static_cast<int64_t>(begin - from) + 1, stage);
+          return false;
+        }
+      }
+      Add(static_cast<int64_t>(begin - from), stage);
+    }
+    return true;
+  }
+
+  // for (i = first; i >= last; --i) step(i), in pieces.
+  template <std::signed_integral Index, typename Step>
+  void ForEachDown(Index first, std::type_identity_t<Index> last, WorkStage stage, Step step) {
+    while (first >= last) {
+      const Index from = first;
+      const Index stop =
+          first - last >= kInterval ? static_cast<Index>(first - kInterval) : last - 1;
+      for (; first > stop; --first) step(first);
+      Add(static_cast<int64_t>(from - first), stage);
+    }
+  }
+
+  // The end of the piece of a loop from `from` to `end` that runs before its next look.
+  template <std::integral Index>
+  static Index PieceEnd(Index from, Index end) {
+    return static_cast<uint64_t>(end - from) > static_cast<uint64_t>(kInterval)
+               ? static_cast<Index>(from + kInterval)
+               : end;
+  }
+
+  // For a loop with a count of its steps: looks each time it comes to the end of an interval.
   template <std::integral Step>
   void Every(Step step, WorkStage stage) {
     if ((static_cast<uint64_t>(step) & (kInterval - 1)) == kInterval - 1) [[unlikely]]
       Look(stage);
   }
 
-  // Looks now (a loop that goes in pieces of the interval, between them).
+  // Looks now.
   [[gnu::cold, gnu::noinline]] void Look(WorkStage stage) {
     if (!cancellation_) {
       left_ = kNever;

@@ -21,8 +21,8 @@ int32_t PlainScan(std::span<const uint8_t> first, std::span<const uint8_t> secon
 
   // 64-bit positions: a run may reach one past INT32_MAX.
   int32_t best = 0, bestI = 0, bestJ = 0;
-  int64_t work = 0;  // not yet counted in `check`
   for (int64_t i = start1; i <= end1; ++i) {
+    int64_t walked = 0;
     for (int64_t j = start2; j <= end2; ++j) {
       int64_t k = 0;
       while (i + k <= end1 && j + k <= end2 &&
@@ -30,19 +30,16 @@ int32_t PlainScan(std::span<const uint8_t> first, std::span<const uint8_t> secon
                  second[static_cast<std::size_t>(j + k - 1)]) {
         ++k;
       }
-      work += k + 1;
-      if (work >= CancelCheck::kInterval) [[unlikely]] {
-        check.Add(work, WorkStage::kPlainScan);
-        work = 0;
-      }
+      walked += k;
       if (k > best) {
         best = static_cast<int32_t>(k);
         bestI = static_cast<int32_t>(i);
         bestJ = static_cast<int32_t>(j);
       }
     }
+    // Counted a row at a time: a row is short wherever the scan is used.
+    check.Add(walked + end2 - start2 + 1, WorkStage::kPlainScan);
   }
-  check.Add(work, WorkStage::kPlainScan);
   if (best == 0) return 0;
   const int32_t right = PlainScan(first, second, bestI + best, end1, bestJ + best, end2, check);
   const int32_t left = PlainScan(first, second, start1, bestI - 1, start2, bestJ - 1, check);
@@ -88,6 +85,13 @@ enum class Search { kFound, kNone, kAbandoned };
 // that have a short side once their tables have cost this many passes over both texts.
 constexpr int64_t kTablePasses = 4;
 
+// What starting a walk through the suffix array counts for, in steps of the walk: a walk
+// starts with a few cache misses, where each step reads on in cache.
+constexpr int64_t kWalkStartUnits = 64;
+
+// What taking a pair of ranges from the heap and putting back its remainders counts for.
+constexpr int64_t kRangeUnits = 16;
+
 // Passes that scatter over a long text ask for the memory a little ahead, to keep several
 // cache misses in flight.
 constexpr std::size_t kAhead = 16;
@@ -115,13 +119,9 @@ class EqualBlockIndex {
         secondSize_(static_cast<int32_t>(second.size())),
         check_(check) {
     // The codes in use, numbered from 0 in order.
-    for (std::size_t i = 0; i < first.size(); ++i) {
-      check_.Every(i, WorkStage::kIndex);
-      symbol_[first[i]] = 1;
-    }
-    for (std::size_t i = 0; i < second.size(); ++i) {
-      check_.Every(i, WorkStage::kIndex);
-      symbol_[second[i]] = 1;
+    for (const auto text : {first, second}) {
+      check_.ForEach(std::size_t{0}, text.size(), WorkStage::kIndex,
+                     [&](std::size_t i) { symbol_[text[i]] = 1; });
     }
     for (uint16_t& s : symbol_) {
       if (s != 0) s = static_cast<uint16_t>(symbols_++);
@@ -136,37 +136,35 @@ class EqualBlockIndex {
     // second-text suffix on either side in the array. Written together, one cache line per
     // suffix and pass, and without branches (suffixes of the two texts alternate at random):
     // the other suffixes write to a spare entry at the end.
-    ResizeOrThrow(firstSuffixes_, first.size() + 1);
+    ResizeForScatter(firstSuffixes_, first.size() + 1, check_, WorkStage::kIndex);
     const std::size_t size = order_.size();
     const auto slot = [&](std::size_t r) {
       return static_cast<std::size_t>(std::min(order_[r], firstSize_));
     };
     int32_t common = 0;  // with the nearest second-text suffix so far (0: none yet)
-    for (std::size_t r = 0; r < size; ++r) {
-      check_.Every(r, WorkStage::kIndex);
+    check_.ForEach(std::size_t{0}, size, WorkStage::kIndex, [&](std::size_t r) {
       if (r + kAhead < size) Prefetch(firstSuffixes_.data() + slot(r + kAhead));
       common = std::min(common, prefix_[r]);  // prefix_[0] is 0
       if (order_[r] > firstSize_) common = std::numeric_limits<int32_t>::max();
       firstSuffixes_[slot(r)] = {static_cast<int32_t>(r), common};
-    }
+    });
     common = 0;
-    for (std::size_t r = size; r-- > 0;) {
-      check_.Every(r, WorkStage::kIndex);
+    check_.ForEachDown(static_cast<int64_t>(size) - 1, 0, WorkStage::kIndex, [&](int64_t at) {
+      const auto r = static_cast<std::size_t>(at);
       if (r >= kAhead) Prefetch(firstSuffixes_.data() + slot(r - kAhead));
       if (order_[r] > firstSize_) common = std::numeric_limits<int32_t>::max();
       int32_t& reach = firstSuffixes_[slot(r)].reach;
       reach = std::max(reach, common);
       common = std::min(common, prefix_[r]);
-    }
+    });
     ResizeOrThrow(reachMax_, (first.size() + kSpan - 1) / kSpan);
-    for (std::size_t span = 0; span < reachMax_.size(); ++span) {
-      check_.Every(span * kSpan, WorkStage::kIndex);
+    check_.ForEach(std::size_t{0}, reachMax_.size(), WorkStage::kIndex, [&](std::size_t span) {
       int32_t most = 0;
       const std::size_t end = std::min(first.size(), (span + 1) * kSpan);
       for (std::size_t i = span * kSpan; i < end; ++i)
         most = std::max(most, firstSuffixes_[i].reach);
       reachMax_[span] = most;
-    }
+    });
   }
 
   // The earliest longest block in the item's ranges, tried position by position in the
@@ -179,33 +177,38 @@ class EqualBlockIndex {
     block = {};
     int64_t work = 0;
     const int32_t end1 = item.start1 + item.size1;  // one past
-    for (int32_t i = item.start1; i < end1 && block.length < item.bound; ++i) {
-      // Whole spans that cannot beat the best so far at once (most of them, on long texts).
-      while (i % kSpan == 0 && i + kSpan <= end1 &&
-             reachMax_[static_cast<std::size_t>(i / kSpan)] <
-                 std::max(block.length + 1, shortest)) {
-        check_.Every(i / kSpan, WorkStage::kSearch);
-        i += kSpan;
-      }
-      if (i >= end1) break;
-      check_.Every(i, WorkStage::kSearch);
-      const int32_t reach =
-          std::min({firstSuffixes_[static_cast<std::size_t>(i)].reach, end1 - i, item.bound});
-      if (reach <= block.length || reach < shortest) continue;
-      // Usually the whole reach is there; otherwise the longest length that is, by halving
-      // (a block's prefixes occur wherever it does).
-      int32_t low = std::max(block.length + 1, shortest), high = reach, length = reach;
-      while (low <= high) {
-        const int32_t start2 = Occurrence(i, length, item, work);
-        if (work > budget) return Search::kAbandoned;
-        if (start2 >= 0) {
-          block = {i, start2, length};
-          low = length + 1;
-        } else {
-          high = length - 1;
+    // At least a span at a time; the walks count themselves.
+    check_.Add(item.size1 / kSpan + 1, WorkStage::kSearch);
+    // The positions in pieces, with a look for a cancel between them.
+    for (int32_t i = item.start1; i < end1 && block.length < item.bound;) {
+      for (const int32_t stop = CancelCheck::PieceEnd(i, end1);
+           i < stop && block.length < item.bound; ++i) {
+        // Whole spans that cannot beat the best so far at once (most of them, on long texts).
+        while (i % kSpan == 0 && i + kSpan <= end1 &&
+               reachMax_[static_cast<std::size_t>(i / kSpan)] <
+                   std::max(block.length + 1, shortest)) {
+          i += kSpan;
         }
-        length = low + (high - low) / 2;
+        if (i >= end1) break;
+        const int32_t reach =
+            std::min({firstSuffixes_[static_cast<std::size_t>(i)].reach, end1 - i, item.bound});
+        if (reach <= block.length || reach < shortest) continue;
+        // Usually the whole reach is there; otherwise the longest length that is, by halving
+        // (a block's prefixes occur wherever it does).
+        int32_t low = std::max(block.length + 1, shortest), high = reach, length = reach;
+        while (low <= high) {
+          const int32_t start2 = Occurrence(i, length, item, work);
+          if (work > budget) return Search::kAbandoned;
+          if (start2 >= 0) {
+            block = {i, start2, length};
+            low = length + 1;
+          } else {
+            high = length - 1;
+          }
+          length = low + (high - low) / 2;
+        }
       }
+      if (i < end1 && block.length < item.bound) check_.Look(WorkStage::kSearch);
     }
     return block.length > 0 ? Search::kFound : Search::kNone;
   }
@@ -236,18 +239,24 @@ class EqualBlockIndex {
   Search FindEarliest(const Pending& item, int64_t budget, MatchBlock& block) const {
     const int32_t last1 = item.start1 + item.size1 - length_;
     const int32_t last2 = item.start2 + item.size2 - length_;
-    for (int32_t i = item.start1; i <= last1; ++i) {
-      check_.Every(i, WorkStage::kSearch);
-      const int32_t group = group_[static_cast<std::size_t>(i)];
-      if (group < 0) continue;
-      if (--budget < 0) return Search::kAbandoned;
-      const int32_t* begin = positions_.data() + groupEnd_[static_cast<std::size_t>(group)];
-      const int32_t* end = positions_.data() + groupEnd_[static_cast<std::size_t>(group) + 1];
-      const int32_t* found = std::lower_bound(begin, end, item.start2);
-      if (found != end && *found <= last2) {
-        block = {i, *found, length_};
-        return Search::kFound;
+    // In pieces, with a look for a cancel between them (a range can be as long as the texts),
+    // each piece counted once it ends.
+    for (int32_t i = item.start1; i <= last1;) {
+      const int32_t from = i;
+      for (const int32_t stop = CancelCheck::PieceEnd(i, last1 + 1); i < stop; ++i) {
+        const int32_t group = group_[static_cast<std::size_t>(i)];
+        if (group < 0) continue;
+        if (--budget < 0) return Search::kAbandoned;
+        const int32_t* begin = positions_.data() + groupEnd_[static_cast<std::size_t>(group)];
+        const int32_t* end = positions_.data() + groupEnd_[static_cast<std::size_t>(group) + 1];
+        const int32_t* found = std::lower_bound(begin, end, item.start2);
+        if (found != end && *found <= last2) {
+          check_.Add(i - from + 1, WorkStage::kSearch);
+          block = {i, *found, length_};
+          return Search::kFound;
+        }
       }
+      check_.Add(i - from, WorkStage::kSearch);
     }
     return Search::kNone;
   }
@@ -263,11 +272,10 @@ class EqualBlockIndex {
     FillInPieces(groupEnd_.begin(), groupEnd_.end(), 0, check_, WorkStage::kSearch);
     // Counting sort of the second text's positions by block, kept in position order.
     ForEachBlock(second_, [&](int32_t, uint64_t block) { ++groupEnd_[block + 2]; });
-    for (std::size_t g = 2; g < groupEnd_.size(); ++g) {
-      check_.Every(g, WorkStage::kSearch);
-      groupEnd_[g] += groupEnd_[g - 1];
-    }
-    ResizeOrThrow(positions_, static_cast<uint64_t>(groupEnd_.back()));
+    check_.ForEach(std::size_t{2}, groupEnd_.size(), WorkStage::kSearch,
+                   [&](std::size_t g) { groupEnd_[g] += groupEnd_[g - 1]; });
+    ResizeForScatter(positions_, static_cast<uint64_t>(groupEnd_.back()), check_,
+                     WorkStage::kSearch);
     ForEachBlock(second_, [&](int32_t q, uint64_t block) {
       positions_[static_cast<std::size_t>(groupEnd_[block + 1]++)] = q;
     });
@@ -286,12 +294,12 @@ class EqualBlockIndex {
     for (std::size_t k = 1; k < length; ++k) top *= symbols_;
     uint64_t number = 0;
     for (std::size_t k = 0; k + 1 < length; ++k) number = number * symbols_ + symbol_[text[k]];
-    for (std::size_t start = 0; start + length <= text.size(); ++start) {
-      check_.Every(start, WorkStage::kSearch);
-      number = number * symbols_ + symbol_[text[start + length - 1]];
-      visit(static_cast<int32_t>(start), number);
-      number -= symbol_[text[start]] * top;
-    }
+    check_.ForEach(std::size_t{0}, text.size() - length + 1, WorkStage::kSearch,
+                   [&](std::size_t start) {
+                     number = number * symbols_ + symbol_[text[start + length - 1]];
+                     visit(static_cast<int32_t>(start), number);
+                     number -= symbol_[text[start]] * top;
+                   });
   }
 
   bool InSecond(int32_t position) const {
@@ -319,8 +327,7 @@ class EqualBlockIndex {
     std::size_t runs = 0;
     std::size_t start = 0;
     bool inFirst = false, inSecond = false;
-    for (std::size_t r = 0; r < size; ++r) {
-      check_.Every(r, WorkStage::kSearch);
+    check_.ForEach(std::size_t{0}, size, WorkStage::kSearch, [&](std::size_t r) {
       const bool boundary = prefix_[r] < length_;
       runStarts_[runs] = static_cast<int32_t>(start);
       runs += boundary & inFirst & inSecond;
@@ -328,17 +335,20 @@ class EqualBlockIndex {
       const int32_t position = order_[r];
       inFirst = (!boundary & inFirst) | (position < firstSize_);
       inSecond = (!boundary & inSecond) | InSecond(position);
-    }
+    });
     runStarts_[runs] = static_cast<int32_t>(start);
     runs += inFirst & inSecond;
 
+    // The runs taken are scattered over the array: their steps are counted.
+    uint64_t steps = 0;
+    int32_t largest = 0;  // group
     ResizeOrThrow(groupEnd_, static_cast<uint64_t>(runs) + 1);
     groupEnd_[0] = 0;
     for (std::size_t g = 0; g < runs; ++g) {
       const auto begin = static_cast<std::size_t>(runStarts_[g]);
       int32_t seconds = 0;
       for (std::size_t r = begin, end = RunEnd(begin); r < end; ++r) {
-        check_.Every(r, WorkStage::kSearch);
+        check_.Every(++steps, WorkStage::kSearch);
         const int32_t position = order_[r];
         if (position < firstSize_) {
           group_[static_cast<std::size_t>(position)] = static_cast<int32_t>(g);
@@ -347,16 +357,20 @@ class EqualBlockIndex {
         }
       }
       groupEnd_[g + 1] = groupEnd_[g] + seconds;
+      largest = std::max(largest, seconds);
     }
-    ResizeOrThrow(positions_, static_cast<uint64_t>(groupEnd_[runs]));
-    if (groupEnd_[runs] <= 8 * static_cast<int64_t>(runs)) {
+    ResizeForScatter(positions_, static_cast<uint64_t>(groupEnd_[runs]), check_,
+                     WorkStage::kSearch);
+    // A sort cannot stop for a cancel part way: one as long as the texts could keep a cancel
+    // waiting, and it goes to the counting sort instead.
+    if (groupEnd_[runs] <= 8 * static_cast<int64_t>(runs) && largest <= CancelCheck::kInterval) {
       // Small groups: each listed in array order, then sorted.
       for (std::size_t g = 0; g < runs; ++g) {
         const auto begin = static_cast<std::size_t>(runStarts_[g]);
         int32_t* const listed = positions_.data() + groupEnd_[g];
         int32_t* out = listed;
         for (std::size_t r = begin, end = RunEnd(begin); r < end; ++r) {
-          check_.Every(r, WorkStage::kSearch);
+          check_.Every(++steps, WorkStage::kSearch);
           if (InSecond(order_[r])) *out++ = order_[r] - secondBegin;
         }
         std::sort(listed, out);
@@ -371,18 +385,17 @@ class EqualBlockIndex {
     for (std::size_t g = 0; g < runs; ++g) {
       const auto begin = static_cast<std::size_t>(runStarts_[g]);
       for (std::size_t r = begin, end = RunEnd(begin); r < end; ++r) {
-        check_.Every(r, WorkStage::kSearch);
+        check_.Every(++steps, WorkStage::kSearch);
         if (InSecond(order_[r])) {
           groupOf[static_cast<std::size_t>(order_[r] - secondBegin)] = static_cast<int32_t>(g);
         }
       }
     }
     Buffer<int32_t> next(groupEnd_.begin(), groupEnd_.end());
-    for (int32_t q = 0; q < secondSize_; ++q) {
-      check_.Every(q, WorkStage::kSearch);
+    check_.ForEach(int32_t{0}, secondSize_, WorkStage::kSearch, [&](int32_t q) {
       const int32_t g = groupOf[static_cast<std::size_t>(q)];
       if (g >= 0) positions_[static_cast<std::size_t>(next[static_cast<std::size_t>(g)]++)] = q;
-    }
+    });
   }
 
   template <typename Symbol>
@@ -392,16 +405,12 @@ class EqualBlockIndex {
     Buffer<Symbol> text;
     ResizeOrThrow(text, static_cast<uint64_t>(first_.size()) + second_.size() + 2);
     Symbol* out = text.data();
-    for (std::size_t i = 0; i < first_.size(); ++i) {
-      check_.Every(i, WorkStage::kIndex);
-      *out++ = static_cast<Symbol>(symbol_[first_[i]] + 2);
+    for (const auto codes : {first_, second_}) {
+      check_.ForEach(std::size_t{0}, codes.size(), WorkStage::kIndex,
+                     [&](std::size_t i) { *out++ = static_cast<Symbol>(symbol_[codes[i]] + 2); });
+      *out++ = 1;
     }
-    *out++ = 1;
-    for (std::size_t i = 0; i < second_.size(); ++i) {
-      check_.Every(i, WorkStage::kIndex);
-      *out++ = static_cast<Symbol>(symbol_[second_[i]] + 2);
-    }
-    *out = 0;
+    out[-1] = 0;
     return BuildSuffixArray(std::span<const Symbol>(text), symbols_ + 2, check_);
   }
 
@@ -433,7 +442,8 @@ class EqualBlockIndex {
     }
     const auto steps = static_cast<int64_t>(high - low - 1);
     work += steps;
-    check_.Add(steps, WorkStage::kSearch);  // many short walks
+    // Many short walks: each also costs a few cache misses to start.
+    check_.Add(kWalkStartUnits + steps, WorkStage::kSearch);
     return found;
   }
 
@@ -511,14 +521,15 @@ class ShortBlockTable {
   template <typename Visit>
   static void ForEachNumber(std::span<const uint8_t> text, std::size_t size, CancelCheck& check,
                             Visit visit) {
+    if (text.size() < size) return;
     const uint64_t mask = size == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * size)) - 1;
     uint64_t number = 0;
     for (std::size_t k = 0; k + 1 < size; ++k) number = number << 8 | text[k];
-    for (std::size_t start = 0; start + size <= text.size(); ++start) {
-      check.Every(start, WorkStage::kSearch);
-      number = (number << 8 | text[start + size - 1]) & mask;
-      if (!visit(static_cast<int32_t>(start), number)) return;
-    }
+    check.ForEachWhile(std::size_t{0}, text.size() - size + 1, WorkStage::kSearch,
+                       [&](std::size_t start) {
+                         number = (number << 8 | text[start + size - 1]) & mask;
+                         return visit(static_cast<int32_t>(start), number);
+                       });
   }
 
   std::size_t Home(uint64_t number) const {
@@ -552,7 +563,7 @@ class ShortBlockTable {
     }
   }
 
-  std::vector<Slot> slots_;
+  Buffer<Slot> slots_;  // filled before each use
   std::size_t mask_ = 0;
   int32_t shift_ = 64;
 };
@@ -586,9 +597,8 @@ class Matcher {
       if (index_) std::pop_heap(pending_.begin(), pending_.end(), LowerBound);
       Pending item = pending_.back();
       pending_.pop_back();
-      // Counted by its size, about what most ways of searching it cost; the long passes
-      // within look for a cancel on their own as well.
-      check_.Add(1 + static_cast<int64_t>(item.size1) + item.size2, WorkStage::kRanges);
+      // The searches count their own work.
+      check_.Add(kRangeUnits, WorkStage::kRanges);
       if (static_cast<int64_t>(item.size1) * item.size2 <= tuning_.plainScanPairs) {
         ++stats_.plainScans;
         total += PlainScan(first_.subspan(static_cast<std::size_t>(item.start1)),

@@ -55,9 +55,9 @@ bool EqualOnceUpperCased(std::u16string_view first, std::u16string_view second,
   return true;
 }
 
-// A character's codes take two calls to the platform's text services, as costly as a good
-// many of the matcher's steps.
-constexpr int64_t kUnitsPerCode = 16;
+// A character's codes take two calls to the platform's text services, as costly as many of
+// the matcher's steps (about a microsecond under Wine).
+constexpr int64_t kUnitsPerCode = 64;
 
 void FillCodes(runtime::ByteArray& codes, std::u16string_view text, int32_t length,
                const runtime::TextServices& services, scoring::CancelCheck& check) {

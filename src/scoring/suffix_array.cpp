@@ -12,7 +12,7 @@ namespace {
 // on long texts; asking for them a little ahead keeps several misses in flight.
 constexpr int32_t kAhead = 16;
 
-// Every pass looks for a cancel every so many steps.
+// Every pass runs in pieces, with a look for a cancel between them.
 constexpr WorkStage kStage = WorkStage::kIndex;
 
 inline void Prefetch([[maybe_unused]] const void* address) {
@@ -25,11 +25,10 @@ inline void Prefetch([[maybe_unused]] const void* address) {
 void FindBuckets(const Buffer<int32_t>& counts, Buffer<int32_t>& bucket, bool ends,
                  CancelCheck& check) {
   int32_t sum = 0;
-  for (std::size_t c = 0; c < counts.size(); ++c) {
-    check.Every(c, kStage);
+  check.ForEach(std::size_t{0}, counts.size(), kStage, [&](std::size_t c) {
     sum += counts[c];
     bucket[c] = ends ? sum : sum - counts[c];
-  }
+  });
 }
 
 // Left to right, each suffix in the array puts the one before it at the head of its
@@ -41,14 +40,13 @@ template <typename Symbol>
 void InduceLarger(const Symbol* text, int32_t* order, int32_t size, const Buffer<int32_t>& counts,
                   Buffer<int32_t>& bucket, CancelCheck& check) {
   FindBuckets(counts, bucket, false, check);
-  for (int32_t i = 0; i < size; ++i) {
-    check.Every(i, kStage);
+  check.ForEach(int32_t{0}, size, kStage, [&](int32_t i) {
     if (i + kAhead < size && order[i + kAhead] > 0) Prefetch(text + order[i + kAhead] - 1);
     const int32_t s = order[i];
-    if (s <= 0) continue;
+    if (s <= 0) return;
     const Symbol c = text[s - 1];
     if (c >= text[s]) order[bucket[static_cast<std::size_t>(c)]++] = s - 1;
-  }
+  });
 }
 
 // Right to left, each suffix puts the one before it at the end of its bucket when that one
@@ -62,11 +60,10 @@ template <typename Symbol>
 void InduceSmaller(const Symbol* text, int32_t* order, int32_t size, const Buffer<int32_t>& counts,
                    Buffer<int32_t>& bucket, bool mark, CancelCheck& check) {
   FindBuckets(counts, bucket, true, check);
-  for (int32_t i = size - 1; i >= 0; --i) {
-    check.Every(i, kStage);
+  check.ForEachDown(size - 1, 0, kStage, [&](int32_t i) {
     if (i >= kAhead && order[i - kAhead] > 0) Prefetch(text + order[i - kAhead] - 1);
     const int32_t s = order[i];
-    if (s <= 0) continue;
+    if (s <= 0) return;
     const Symbol c = text[s - 1];
     const Symbol next = text[s];
     const bool smaller = i >= bucket[static_cast<std::size_t>(next)] || s == size - 1;
@@ -75,7 +72,7 @@ void InduceSmaller(const Symbol* text, int32_t* order, int32_t size, const Buffe
     } else if (mark && smaller) {
       order[i] = ~s;
     }
-  }
+  });
 }
 
 // Both passes; true marks the leftmost-smaller suffixes as InduceSmaller does.
@@ -93,20 +90,19 @@ void Induce(const Symbol* text, int32_t* order, int32_t size, const Buffer<int32
 template <typename Symbol>
 void SortSuffixes(const Symbol* text, int32_t* order, int32_t size, int32_t alphabet,
                   CancelCheck& check) {
-  if (size == 1) {
-    order[0] = 0;
+  if (size <= 1) {  // 0 never comes, but the compiler cannot tell
+    if (size == 1) order[0] = 0;
     return;
   }
   // smaller[i]: suffix i is smaller than suffix i + 1.
   Buffer<uint8_t> smaller;
   ResizeOrThrow(smaller, static_cast<uint64_t>(size));
   smaller[static_cast<std::size_t>(size) - 1] = 1;
-  for (int32_t i = size - 2; i >= 0; --i) {
-    check.Every(i, kStage);
+  check.ForEachDown(size - 2, 0, kStage, [&](int32_t i) {
     smaller[static_cast<std::size_t>(i)] =
         text[i] < text[i + 1] ||
         (text[i] == text[i + 1] && smaller[static_cast<std::size_t>(i) + 1]);
-  }
+  });
   const auto leftmost = [&](int32_t i) {
     return i > 0 && smaller[static_cast<std::size_t>(i)] &&
            !smaller[static_cast<std::size_t>(i) - 1];
@@ -116,39 +112,35 @@ void SortSuffixes(const Symbol* text, int32_t* order, int32_t size, int32_t alph
   Buffer<int32_t> counts;
   ResizeOrThrow(counts, static_cast<uint64_t>(alphabet));
   FillInPieces(counts.begin(), counts.end(), 0, check, kStage);
-  for (int32_t i = 0; i < size; ++i) {
-    check.Every(i, kStage);
-    ++counts[static_cast<std::size_t>(text[i])];
-  }
+  check.ForEach(int32_t{0}, size, kStage,
+                [&](int32_t i) { ++counts[static_cast<std::size_t>(text[i])]; });
   Buffer<int32_t> bucket;
   ResizeOrThrow(bucket, static_cast<uint64_t>(alphabet));
   FindBuckets(counts, bucket, true, check);
   FillInPieces(order, order + size, -1, check, kStage);
-  for (int32_t i = 1; i < size; ++i) {
-    check.Every(i, kStage);
+  check.ForEach(int32_t{1}, size, kStage, [&](int32_t i) {
     if (leftmost(i)) order[--bucket[static_cast<std::size_t>(text[i])]] = i;
-  }
+  });
   Induce(text, order, size, counts, bucket, true, check);
 
   // The LMS substrings, now in sorted order, to the front; then their names.
   int32_t count = 0;
-  for (int32_t i = 0; i < size; ++i) {
-    check.Every(i, kStage);
+  check.ForEach(int32_t{0}, size, kStage, [&](int32_t i) {
     if (order[i] < -1) order[count++] = ~order[i];
-  }
+  });
   FillInPieces(order + count, order + size, -1, check, kStage);
   int32_t names = 0;
   int32_t previous = -1;
   for (int32_t i = 0; i < count; ++i) {
-    check.Every(i, kStage);
     if (i + kAhead < count) {
       Prefetch(text + order[i + kAhead]);
       Prefetch(smaller.data() + order[i + kAhead]);
     }
     const int32_t position = order[i];
     bool differs = false;
-    for (int32_t d = 0;; ++d) {
-      check.Every(d, kStage);
+    int32_t d = 0;
+    for (;; ++d) {
+      check.Every(d, kStage);  // one comparison as long as the text
       if (previous == -1 || text[position + d] != text[previous + d] ||
           smaller[static_cast<std::size_t>(position + d)] !=
               smaller[static_cast<std::size_t>(previous + d)]) {
@@ -157,43 +149,39 @@ void SortSuffixes(const Symbol* text, int32_t* order, int32_t size, int32_t alph
       }
       if (d > 0 && (leftmost(position + d) || leftmost(previous + d))) break;
     }
+    check.Add(1 + d, kStage);  // many as long as a run of the text
     if (differs) ++names, previous = position;
     order[count + position / 2] = names - 1;  // LMS positions are at least 2 apart
   }
-  for (int32_t i = size - 1, j = size - 1; i >= count; --i) {
-    check.Every(i, kStage);
+  int32_t j = size - 1;
+  check.ForEachDown(size - 1, count, kStage, [&](int32_t i) {
     if (order[i] >= 0) order[j--] = order[i];
-  }
+  });
 
   int32_t* reduced = order + size - count;
   if (names < count) {
     SortSuffixes<int32_t>(reduced, order, count, names, check);
   } else {
-    for (int32_t i = 0; i < count; ++i) {
-      check.Every(i, kStage);
-      order[reduced[i]] = i;
-    }
+    check.ForEach(int32_t{0}, count, kStage, [&](int32_t i) { order[reduced[i]] = i; });
   }
 
   // Place the LMS suffixes in their final order at their buckets' ends, then induce.
-  for (int32_t i = 1, j = 0; i < size; ++i) {
-    check.Every(i, kStage);
+  j = 0;
+  check.ForEach(int32_t{1}, size, kStage, [&](int32_t i) {
     if (leftmost(i)) reduced[j++] = i;
-  }
-  for (int32_t i = 0; i < count; ++i) {
-    check.Every(i, kStage);
+  });
+  check.ForEach(int32_t{0}, count, kStage, [&](int32_t i) {
     if (i + kAhead < count) Prefetch(reduced + order[i + kAhead]);
     order[i] = reduced[order[i]];
-  }
+  });
   FillInPieces(order + count, order + size, -1, check, kStage);
   FindBuckets(counts, bucket, true, check);
-  for (int32_t i = count - 1; i >= 0; --i) {
-    check.Every(i, kStage);
+  check.ForEachDown(count - 1, 0, kStage, [&](int32_t i) {
     if (i >= kAhead) Prefetch(text + order[i - kAhead]);
-    const int32_t j = order[i];
+    const int32_t suffix = order[i];
     order[i] = -1;
-    order[--bucket[static_cast<std::size_t>(text[j])]] = j;
-  }
+    order[--bucket[static_cast<std::size_t>(text[suffix])]] = suffix;
+  });
   Induce(text, order, size, counts, bucket, false, check);
 }
 
@@ -208,15 +196,12 @@ Buffer<int32_t> CommonPrefixes(std::span<const Symbol> text, std::span<const int
   // before[p]: the suffix just before p in the order (-1 for the first); then, in place,
   // p's common prefix with it.
   Buffer<int32_t> before;
-  ResizeOrThrow(before, text.size());
+  ResizeForScatter(before, text.size(), check, kStage);
   before[static_cast<std::size_t>(order[0])] = -1;
-  for (int32_t r = 1; r < size; ++r) {
-    check.Every(r, kStage);
-    before[static_cast<std::size_t>(order[r])] = order[r - 1];
-  }
+  check.ForEach(int32_t{1}, size, kStage,
+                [&](int32_t r) { before[static_cast<std::size_t>(order[r])] = order[r - 1]; });
   int32_t common = 0;
-  for (int32_t p = 0; p < size; ++p) {
-    check.Every(p, kStage);
+  check.ForEach(int32_t{0}, size, kStage, [&](int32_t p) {
     if (p + kAhead < size && before[static_cast<std::size_t>(p + kAhead)] >= 0) {
       Prefetch(text.data() + before[static_cast<std::size_t>(p + kAhead)]);
     }
@@ -224,9 +209,9 @@ Buffer<int32_t> CommonPrefixes(std::span<const Symbol> text, std::span<const int
     if (q < 0) {
       before[static_cast<std::size_t>(p)] = 0;
       common = 0;
-      continue;
+      return;
     }
-    // Linear in all, but one comparison can be long.
+    // Linear in all, but one comparison can be as long as the text.
     while (text[static_cast<std::size_t>(p + common)] ==
            text[static_cast<std::size_t>(q + common)]) {
       ++common;
@@ -234,14 +219,13 @@ Buffer<int32_t> CommonPrefixes(std::span<const Symbol> text, std::span<const int
     }
     before[static_cast<std::size_t>(p)] = common;
     if (common > 0) --common;
-  }
+  });
   Buffer<int32_t> prefix;
   ResizeOrThrow(prefix, text.size());
-  for (int32_t r = 0; r < size; ++r) {
-    check.Every(r, kStage);
+  check.ForEach(int32_t{0}, size, kStage, [&](int32_t r) {
     if (r + kAhead < size) Prefetch(before.data() + order[r + kAhead]);
     prefix[static_cast<std::size_t>(r)] = before[static_cast<std::size_t>(order[r])];
-  }
+  });
   return prefix;
 }
 

@@ -68,8 +68,7 @@ void SuffixAutomaton::Build(std::span<const uint8_t> text, CancelCheck& check) {
   ReserveOrThrow(states_, states);
   NewState(0, kNone, 0);
   uint32_t last = 0;
-  for (std::size_t position = 0; position < text.size(); ++position) {
-    check.Every(position, WorkStage::kAutomaton);
+  check.ForEach(std::size_t{0}, text.size(), WorkStage::kAutomaton, [&](std::size_t position) {
     const uint8_t symbol = text[position];
     const uint32_t current = NewState(states_[last].length + 1, 0, static_cast<uint32_t>(position));
     uint32_t state = last;
@@ -79,12 +78,12 @@ void SuffixAutomaton::Build(std::span<const uint8_t> text, CancelCheck& check) {
       state = states_[state].link;
     }
     last = current;
-    if (state == kNone) continue;  // link stays the start state
+    if (state == kNone) return;  // link stays the start state
 
     const uint32_t next = *edge;
     if (states_[state].length + 1 == states_[next].length) {
       states_[current].link = next;
-      continue;
+      return;
     }
     // Split: a copy of `next` for the shorter substrings, sharing its first occurrence.
     const uint32_t clone =
@@ -104,7 +103,7 @@ void SuffixAutomaton::Build(std::span<const uint8_t> text, CancelCheck& check) {
     }
     states_[next].link = clone;
     states_[current].link = clone;
-  }
+  });
 }
 
 void SuffixAutomaton::Step(uint32_t& state, uint32_t& length, uint8_t symbol) {
@@ -143,34 +142,35 @@ MatchBlock SuffixAutomaton::EarliestLongestBlock(std::span<const uint8_t> first,
     // Scanning the first text: the first end position reaching the greatest length is the
     // lowest start there, and the state gives the lowest start in the second.
     Build(second, check);
-    for (std::size_t position = 0; position < first.size(); ++position) {
-      check.Every(position, WorkStage::kAutomaton);
-      Step(state, length, first[position]);
-      if (length > static_cast<uint32_t>(best.length)) {
-        best.length = static_cast<int32_t>(length);
-        best.start1 = static_cast<int32_t>(position + 1 - length);
-        best.start2 = static_cast<int32_t>(states_[state].firstEnd + 1 - length);
-        if (length == limit) break;  // nothing longer can exist
-      }
-    }
+    check.ForEachWhile(std::size_t{0}, first.size(), WorkStage::kAutomaton,
+                       [&](std::size_t position) {
+                         Step(state, length, first[position]);
+                         if (length <= static_cast<uint32_t>(best.length)) return true;
+                         best.length = static_cast<int32_t>(length);
+                         best.start1 = static_cast<int32_t>(position + 1 - length);
+                         best.start2 = static_cast<int32_t>(states_[state].firstEnd + 1 - length);
+                         return length < limit;  // nothing longer can exist
+                       });
     return best;
   }
 
   // Scanning the second text: every longest block shows up at each of its ends there, as
   // its lowest start in the first text; keep the lowest such start, first seen.
   Build(first, check);
-  for (std::size_t position = 0; position < second.size(); ++position) {
-    check.Every(position, WorkStage::kAutomaton);
-    Step(state, length, second[position]);
-    if (length == 0 || length < static_cast<uint32_t>(best.length)) continue;
-    const auto start1 = static_cast<int32_t>(states_[state].firstEnd + 1 - length);
-    if (length > static_cast<uint32_t>(best.length) || start1 < best.start1) {
-      best.length = static_cast<int32_t>(length);
-      best.start1 = start1;
-      best.start2 = static_cast<int32_t>(position + 1 - length);
-      if (length == limit && start1 == 0) break;  // nothing longer or earlier can exist
-    }
-  }
+  check.ForEachWhile(
+      std::size_t{0}, second.size(), WorkStage::kAutomaton, [&](std::size_t position) {
+        Step(state, length, second[position]);
+        if (length == 0 || length < static_cast<uint32_t>(best.length)) return true;
+        const auto start1 = static_cast<int32_t>(states_[state].firstEnd + 1 - length);
+        if (length == static_cast<uint32_t>(best.length) && start1 >= best.start1) {
+          return true;
+        }
+        best.length = static_cast<int32_t>(length);
+        best.start1 = start1;
+        best.start2 = static_cast<int32_t>(position + 1 - length);
+        // Nothing longer or earlier can exist.
+        return !(length == limit && start1 == 0);
+      });
   return best;
 }
 
