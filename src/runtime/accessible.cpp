@@ -629,6 +629,7 @@ LRESULT CALLBACK ControlProcedure(HWND control, UINT message, WPARAM wParam, LPA
                                   UINT_PTR subclass, DWORD_PTR data) {
   if (message == WM_GETOBJECT && static_cast<LONG>(lParam) == OBJID_CLIENT) {
     const auto& description = *reinterpret_cast<const ControlDescription*>(data);
+    SendMessageW(GetParent(control), kScreenReaderArrived, 0, 0);
     try {
       ComPtr<IAccessible> standard;
       if (SUCCEEDED(CreateStdAccessibleObject(control, OBJID_CLIENT, IID_IAccessible,

@@ -35,6 +35,10 @@ inline constexpr UINT kDefaultActionMessage = WM_APP;
 // or its being busy, holds them back.
 inline constexpr UINT kAcceptsActionsQuery = WM_APP + 1;
 
+// Sent by a child control to its window before it first answers a screen reader: the window then
+// makes what screen readers need and nothing else does (COM, the live-region declarations).
+inline constexpr UINT kScreenReaderArrived = WM_APP + 3;
+
 // The accessible object of an open form's client area, made at the first request for it.
 class ClientAccessibility {
  public:
@@ -64,7 +68,7 @@ void AnnounceCaptionChange(HWND window, std::size_t index, const ControlDescript
 
 // Declares a window's live-region labels through Dynamic Annotation, for screen readers that
 // read it, and takes the declaration back when destroyed (before the window goes). Where the
-// platform lacks it (Wine answers E_NOTIMPL) the window goes on without.
+// platform lacks it (Wine answers E_NOTIMPL) the window goes on without. Needs COM.
 class LiveRegionAnnotations {
  public:
   LiveRegionAnnotations(HWND window, std::span<const ControlDescription> controls);

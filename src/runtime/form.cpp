@@ -45,7 +45,7 @@ UINT CaptionFormat(const ControlDescription& label) {
   return DT_WORDBREAK | DT_LEFT | DT_NOPREFIX;
 }
 
-// After accessible.h's two: the end of a window's work, posted from the work's own thread.
+// Beside accessible.h's: the end of a window's work, posted from the work's own thread.
 constexpr UINT kWorkDoneMessage = WM_APP + 2;
 
 // Ready made: building a report could need the very memory that ran out.
@@ -181,6 +181,10 @@ void Application::ShowMessage(std::wstring_view prompt) {
   --modalBoxes_;
 }
 
+void Application::UseCom() {
+  if (!com_) com_.emplace();
+}
+
 void Application::Opened(Form& form) {
   open_.push_back(&form);
 }
@@ -289,6 +293,16 @@ void Form::SetCaption(int id, std::wstring_view caption) {
   UnionRect(&dirty, &dirty, &shown);
   InvalidateRect(window_, &dirty, FALSE);
   if (handlersRunning_ == 0) AnnounceCaptionChanges();
+}
+
+void Form::PrepareForScreenReaders() {
+  application_.UseCom();
+  if (liveRegions_) return;
+  try {
+    liveRegions_ = std::make_unique<LiveRegionAnnotations>(window_, description_.controls);
+  } catch (const std::bad_alloc&) {
+    // Readers still hear every new percentage announced; it is only not declared beforehand.
+  }
 }
 
 void Form::AnnounceCaptionChanges() {
@@ -466,6 +480,8 @@ void Form::CreateControls() {
   pictures_.clear();
   pictures_.resize(controls.size());
   backBrush_.reset(CreateSolidBrush(ToColorRef(description_.backColour)));
+  // A JPEG is decoded through COM.
+  if (description_.background.format == PictureFormat::kJpeg) application_.UseCom();
   background_ = LoadPicture(description_.background);
 
   if (description_.iconId != 0) {
@@ -663,7 +679,6 @@ LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       // not cross CreateWindowExW, and a window that fails here was never open.
       try {
         CreateControls();
-        liveRegions_ = std::make_unique<LiveRegionAnnotations>(window_, description_.controls);
         application_.Opened(*this);
       } catch (...) {
         // The window is destroyed and Load raises this error, which names the cause.
@@ -676,9 +691,13 @@ LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       // Ours from the end of creation to the start of destruction; in between the window's
       // parts are not all there, and the platform's own object answers.
       if (answersScreenReaders_ && static_cast<LONG>(lParam) == OBJID_CLIENT) {
+        PrepareForScreenReaders();
         return accessibility_.Answer(*this, wParam);
       }
       break;
+    case kScreenReaderArrived:
+      if (answersScreenReaders_) PrepareForScreenReaders();
+      return 0;
     case kDefaultActionMessage: {
       const int id = static_cast<int>(wParam);
       for (const ControlDescription& control : description_.controls) {

@@ -50,6 +50,10 @@ class Application {
   // A modal message box over the active window: OK only, no icon, the application's title.
   void ShowMessage(std::wstring_view prompt);
 
+  // COM on the windows' thread, from the first call on until the application goes: only the
+  // splash picture and screen readers need it, and starting it costs the program's start.
+  void UseCom();
+
  private:
   friend class Form;
   // A window counts as open once it is fully built, until it is destroyed.
@@ -62,6 +66,7 @@ class Application {
   bool ending_ = false;
   int modalBoxes_ = 0;
   Form* busy_ = nullptr;  // the window whose work is running, while it runs
+  std::optional<ComApartment> com_;
 };
 
 // Reports a failure to start the program in a message box and returns once the user has
@@ -157,6 +162,8 @@ class Form {
   // Enter on a focused push button.
   bool TranslateOwnKeys(const MSG& message);
   void AnnounceCaptionChanges();
+  // What screen readers need beyond the window itself, made when the first one asks.
+  void PrepareForScreenReaders();
   friend class Application;
   friend class ClientAccessibility;
   friend class FormAccessible;
@@ -178,7 +185,7 @@ class Form {
   // Screen readers: the client area's object, from creation until the window goes.
   ClientAccessibility accessibility_;
   bool answersScreenReaders_ = false;
-  std::unique_ptr<LiveRegionAnnotations> liveRegions_;
+  std::unique_ptr<LiveRegionAnnotations> liveRegions_;  // from the first screen reader's request
   // Labels whose caption changed during the running event; screen readers hear of each once
   // the event is over and the last caption is on screen, and only if it differs from what
   // they last heard, which is kept here meanwhile.
