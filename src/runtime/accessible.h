@@ -35,8 +35,8 @@ inline constexpr UINT kDefaultActionMessage = WM_APP;
 // or its being busy, holds them back.
 inline constexpr UINT kAcceptsActionsQuery = WM_APP + 1;
 
-// Sent by a child control to its window before it first answers a screen reader: the window then
-// makes what screen readers need and nothing else does (COM, the live-region declarations).
+// Sent by a child control to its window before it answers a screen reader: the first time, the
+// window makes what only screen readers need (COM, the live-region declarations).
 inline constexpr UINT kScreenReaderArrived = WM_APP + 3;
 
 // The accessible object of an open form's client area, made at the first request for it.
