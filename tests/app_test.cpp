@@ -119,6 +119,24 @@ TEST_F(RunningProgram, TypedNamesAndAltCShowThePercentageThenAltXEndsIt) {
   EXPECT_FALSE(IsWindow(window_));
 }
 
+// The splash picture is decoded through COM, which the program starts only when first needed.
+TEST_F(RunningProgram, F1ShowsTheSplashWithItsPicture) {
+  PressKey(VK_F1);
+  HWND splash = nullptr;
+  ASSERT_TRUE(PumpUntil([&] {
+    splash = FindWindowW(L"frmSplash", nullptr);
+    return splash && IsWindowVisible(splash);
+  }));
+  // Mostly the picture's reds and oranges once drawn, where a missing picture leaves black.
+  EXPECT_TRUE(PumpUntil([&] {
+    const Picture shown = CaptureClient(splash);
+    int red = 0;
+    for (COLORREF pixel : shown.pixels) red += GetRValue(pixel) > 128 && GetBValue(pixel) < 96;
+    return red > shown.width * shown.height / 4;
+  }));
+  EXPECT_EQ(MessageBoxOf(process_.dwProcessId), nullptr);
+}
+
 TEST_F(RunningProgram, EndsWhenItsOnlyWindowIsClosed) {
   PostMessageW(window_, WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_TRUE(EndsWithCode(0));

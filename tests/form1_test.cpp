@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <utility>
@@ -185,6 +187,54 @@ TEST_F(Form1Window, CloseBoxEndsTheProgramWhenItIsTheLastWindow) {
   HWND window = form1_.Window();
   PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
   ASSERT_TRUE(Pump([&] { return !IsWindow(window) && quit_; }));
+}
+
+// While a long calculation runs, the window shows the busy cursor, and every way out of the
+// program still ends it at once.
+TEST(Form1WhileBusy, ShowsTheBusyCursorAndExitAltXOrAltF4EndTheProgramAtOnce) {
+  std::mt19937 random(5);
+  std::wstring first(300000, L'A'), second(300000, L'A');
+  for (std::wstring* name : {&first, &second}) {
+    for (wchar_t& c : *name) c = random() % 2 ? L'A' : L'B';
+  }
+  const struct {
+    const char* name;
+    void (*press)(HWND exit);
+  } ways[] = {
+      {"Exit",
+       [](HWND exit) {
+         ClickAt(GetParent(exit), POINT{236, 284});
+       }},
+      {"Alt+X", [](HWND) { PressAlt('X'); }},
+      {"Alt+F4", [](HWND) { PressAlt(VK_F4); }},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    runtime::Application application(L"PAIRLY Calc");
+    Form1 form1(application);
+    form1.Load();
+    form1.Show();
+    ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == form1.Window(); }, &application));
+    SetWindowTextW(form1.Control(kPerson1), first.c_str());
+    SetWindowTextW(form1.Control(kPerson2), second.c_str());
+    // The focus to Calculate first: under Wine a box that loses it repaints all its text.
+    PressKey(VK_TAB);
+    ASSERT_TRUE(PumpUntil([&] { return GetFocus() == form1.Control(kCommand1); }, &application));
+    POINT cartoon{20, 20};
+    ClientToScreen(form1.Window(), &cartoon);
+    SetCursorPos(cartoon.x, cartoon.y);
+    PressAlt('C');
+    ASSERT_TRUE(PumpUntil([&] { return application.IsBusy(); }, &application));
+    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_WAIT));
+    const auto pressed = std::chrono::steady_clock::now();
+    way.press(form1.Control(kCommand2));
+    bool quit = false;
+    EXPECT_TRUE(PumpUntil([&] { return !form1.IsOpen() && quit; }, &application, 1000, &quit));
+    std::printf("%s: ended %lld ms after the key or click\n", way.name,
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           std::chrono::steady_clock::now() - pressed)
+                                           .count()));
+  }
 }
 
 // What the screen shows: the pictures one-to-one, the percentage in navy over the cartoon.

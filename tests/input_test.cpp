@@ -23,17 +23,9 @@ using main_window::kPerson2;
 using namespace window_test;
 using Clock = std::chrono::steady_clock;
 
-// Puts text on the clipboard and pastes it into a box with Ctrl+V, as a user does.
+// Pastes text into a box with Ctrl+V, as a user does.
 void Paste(HWND box, const std::wstring& text) {
-  ASSERT_TRUE(OpenClipboard(nullptr));
-  EmptyClipboard();
-  const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-  ASSERT_NE(memory, nullptr);
-  memcpy(GlobalLock(memory), text.c_str(), bytes);
-  GlobalUnlock(memory);
-  ASSERT_NE(SetClipboardData(CF_UNICODETEXT, memory), nullptr);  // the clipboard owns it now
-  CloseClipboard();
+  ASSERT_TRUE(PutOnClipboard(text));
   SetWindowTextW(box, L"");  // replaces what a previous paste left
   SetFocus(box);
   SendKey(VK_CONTROL, false);

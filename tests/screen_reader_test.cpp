@@ -1,12 +1,15 @@
 // pairly-calc.exe as a screen reader meets it: its accessibility tree read from another process
-// through Microsoft Active Accessibility, the events it raises, and the keys that stand in
-// for the mouse.
+// through Microsoft Active Accessibility, the events it raises, the keys that stand in for the
+// mouse, and the window while a long calculation runs.
 #include <windows.h>
 
 #include <oleacc.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -21,10 +24,11 @@ using runtime::ComPtr;
 
 // Child ids are positions in Form1's description: person1, Command2, Command1, Person2 (the
 // child controls), then Image2, result2, Result and Image1 (drawn by the window).
+constexpr LONG kResult2Child = 6;
 constexpr LONG kResultChild = 7;
 constexpr LONG kCartoonChild = 8;
 constexpr DWORD kLiveRegionChanged = 0x8019;  // EVENT_OBJECT_LIVEREGIONCHANGED
-constexpr int kPerson1 = 101, kPerson2 = 104;
+constexpr int kPerson1 = 101, kCommand1 = 103, kPerson2 = 104;
 
 VARIANT ChildId(LONG id) {
   VARIANT child;
@@ -116,7 +120,7 @@ class EventRecorder {
  public:
   explicit EventRecorder(DWORD process) {
     Seen().clear();
-    hook_ = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, kLiveRegionChanged, nullptr, Record, process,
+    hook_ = SetWinEventHook(EVENT_OBJECT_STATECHANGE, kLiveRegionChanged, nullptr, Record, process,
                             0, WINEVENT_OUTOFCONTEXT);
   }
   EventRecorder(const EventRecorder&) = delete;
@@ -352,6 +356,10 @@ TEST_F(ScreenReader, NothingCanBeSetOffWhileAWarningIsUp) {
   EXPECT_EQ(State(calculate) & STATE_SYSTEM_UNAVAILABLE, STATE_SYSTEM_UNAVAILABLE);
   EXPECT_TRUE(FAILED(form1.accDoDefaultAction(ChildId(kCartoonChild))));
   EXPECT_TRUE(FAILED(calculate.accDoDefaultAction(ChildId(CHILDID_SELF))));
+  IAccessible& person2 = *children[3].object.Get();
+  BSTR value = SysAllocString(L"X");
+  EXPECT_TRUE(FAILED(person2.put_accValue(ChildId(CHILDID_SELF), value)));
+  EXPECT_EQ(Text(person2, &IAccessible::get_accValue), L"JANE");
   // Nor by the mouse or F1.
   ClickAt(window_, POINT{20, 20});
   PressKey(VK_F1);
@@ -363,6 +371,9 @@ TEST_F(ScreenReader, NothingCanBeSetOffWhileAWarningIsUp) {
   ASSERT_TRUE(ResultReads(L"0%"));
   EXPECT_EQ(State(form1, kCartoonChild) & STATE_SYSTEM_UNAVAILABLE, 0);
   EXPECT_EQ(State(calculate) & STATE_SYSTEM_UNAVAILABLE, 0);
+  EXPECT_EQ(person2.put_accValue(ChildId(CHILDID_SELF), value), S_OK);
+  EXPECT_EQ(Text(person2, &IAccessible::get_accValue), L"X");
+  SysFreeString(value);
   EXPECT_EQ(form1.accDoDefaultAction(ChildId(kCartoonChild)), S_OK);
   EXPECT_TRUE(SplashOpens());
 }
@@ -408,6 +419,132 @@ TEST_F(ScreenReader, SplashLinesAreReadableAndItsObjectFailsCleanlyOnceClosed) {
   LONG count = 0;
   EXPECT_EQ(splash->get_accChildCount(&count), CO_E_OBJNOTCONNECTED);
   EXPECT_EQ(Name(*form1_.Get()), L"PAIRLY Calc") << "the program lives on";
+}
+
+// A calculation that takes a second or more: two names of a million characters each, pasted as
+// a user pastes them, random runs of A and B (a slow kind of name for the matcher).
+class LongCalculation : public ScreenReader {
+ protected:
+  using Clock = std::chrono::steady_clock;
+  static constexpr int kLength = 1000000;
+
+  void SetUp() override {
+    ScreenReader::SetUp();
+    if (HasFatalFailure()) return;
+    for (const auto& [box, seed] : {std::pair{kPerson1, 1u}, {kPerson2, 2u}}) {
+      std::mt19937 random(seed);
+      std::wstring name(kLength, L'A');
+      for (wchar_t& c : name) c = random() % 2 ? L'A' : L'B';
+      ASSERT_NO_FATAL_FAILURE(Paste(box, name, 0));
+      ASSERT_EQ(BoxLength(box), kLength);
+    }
+    // The focus to Calculate now: under Wine a box that loses it repaints all its text, which
+    // takes most of a second at this length, and belongs to no calculation.
+    PressKey(VK_TAB);
+    ASSERT_TRUE(
+        PumpUntil([&] { return Focus() == GetDlgItem(window_, kCommand1); }, nullptr, 10000));
+  }
+  // Pastes text into a box at `at`: the clipboard, then WM_PASTE, which the box reads in its
+  // own process.
+  void Paste(int box, const std::wstring& text, int at) {
+    ASSERT_TRUE(PutOnClipboard(text));
+    HWND control = GetDlgItem(window_, box);
+    SendMessageW(control, EM_SETSEL, at, at);
+    SendMessageW(control, WM_PASTE, 0, 0);
+  }
+  // Asked of the box itself: for another process's window, GetWindowTextLength reads only the
+  // title the system keeps.
+  int BoxLength(int box) const {
+    return static_cast<int>(SendMessageW(GetDlgItem(window_, box), WM_GETTEXTLENGTH, 0, 0));
+  }
+  bool Busy() const { return (State(*form1_.Get()) & STATE_SYSTEM_BUSY) != 0; }
+  // Whether the window answers a message within 300 ms.
+  bool Answers() const {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 300, &result) != 0;
+  }
+  HWND Focus() const {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &info);
+    return info.hwndFocus;
+  }
+  // Starts a calculation with Alt+C and waits until the window says it is busy.
+  bool StartCalculating() {
+    PressAlt('C');
+    return PumpUntil([&] { return Busy(); }, nullptr, 10000);
+  }
+  static long long MsSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+  }
+};
+
+TEST_F(LongCalculation, AnswersThroughoutDropsWhatIsDoneMeanwhileAndStopsAtEscOrClose) {
+  IAccessible& form1 = *form1_.Get();
+  const EventRecorder events(process_.dwProcessId);
+  const auto started = Clock::now();
+  ASSERT_TRUE(StartCalculating());
+  // What a user may do meanwhile: click into a name box and type, press Tab, F1 and Alt+C,
+  // click the cartoon. All of it is dropped, none of it done once the calculation is over.
+  ClickAt(window_, POINT{80, 245});
+  TypeText(L"ZZ");
+  PressKey(VK_TAB);
+  PressKey(VK_F1);
+  PressAlt('C');
+  ClickAt(window_, POINT{20, 20});
+  int probes = 0, unanswered = 0;
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        ++probes;
+        unanswered += !Answers();
+        return !Name(form1, kResultChild).empty();
+      },
+      nullptr, 60000));
+  const long long calculation = MsSince(started);
+  std::printf("1,000,000 characters of A and B per box: %lld ms, %d of %d probes unanswered\n",
+              calculation, unanswered, probes);
+  EXPECT_EQ(unanswered, 0);
+  EXPECT_GE(probes, 3);
+  const std::wstring result = Name(form1, kResultChild);
+  const std::wstring result2 = Name(form1, kResult2Child);
+  EXPECT_EQ(result.back(), L'%');
+  PumpFor(300);
+  EXPECT_FALSE(Busy()) << "Alt+C again";
+  EXPECT_EQ(events.Count(EVENT_OBJECT_STATECHANGE, window_, CHILDID_SELF), 2) << "busy, then not";
+  EXPECT_EQ(Splash(), nullptr);
+  EXPECT_EQ(Focus(), GetDlgItem(window_, kCommand1));
+  EXPECT_EQ(BoxLength(kPerson1), kLength);
+  EXPECT_EQ(BoxLength(kPerson2), kLength);
+
+  // One character more: another score, as long to compute. Esc stops it at once, and the
+  // captions stay as they were, also once the time the score would have taken has passed.
+  Paste(kPerson2, L"B", kLength);
+  ASSERT_EQ(BoxLength(kPerson2), kLength + 1);
+  ASSERT_TRUE(StartCalculating());
+  const int heard = events.Count(EVENT_OBJECT_NAMECHANGE, window_, kResultChild) +
+                    events.Count(EVENT_OBJECT_NAMECHANGE, window_, kResult2Child);
+  PressKey(VK_ESCAPE);
+  const auto cancelled = Clock::now();
+  ASSERT_TRUE(PumpUntil([&] { return !Busy(); }));
+  const long long ready = MsSince(cancelled);
+  std::printf("ready again %lld ms after Esc\n", ready);
+  EXPECT_LT(ready, 500);
+  PumpFor(static_cast<int>(calculation));
+  EXPECT_EQ(Name(form1, kResultChild), result);
+  EXPECT_EQ(Name(form1, kResult2Child), result2);
+  EXPECT_EQ(events.Count(EVENT_OBJECT_NAMECHANGE, window_, kResultChild) +
+                events.Count(EVENT_OBJECT_NAMECHANGE, window_, kResult2Child),
+            heard);
+  EXPECT_TRUE(Answers());
+
+  // The close box ends it all at once.
+  ASSERT_TRUE(StartCalculating());
+  const auto closed = Clock::now();
+  PostMessageW(window_, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_TRUE(EndsWithCode(0));
+  const long long ended = MsSince(closed);
+  std::printf("ended %lld ms after the close box\n", ended);
+  EXPECT_LT(ended, 1000);
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ inline bool PumpUntil(const std::function<bool()>& condition,
         if (quit) *quit = true;
         continue;
       }
-      if (application && application->TranslateDialogKeys(message)) continue;
+      if (application && application->PreTranslate(message)) continue;
       TranslateMessage(&message);
       DispatchMessageW(&message);
     }
@@ -96,6 +96,24 @@ inline void ClickAt(HWND window, POINT client) {
   inputs[2] = inputs[0];
   inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
   SendInput(3, inputs, sizeof(INPUT));
+}
+
+// Puts text on the clipboard, for a paste into a name box as a user pastes: a box reads it in
+// its own process, however long the text.
+inline bool PutOnClipboard(const std::wstring& text) {
+  if (!OpenClipboard(nullptr)) return false;
+  EmptyClipboard();
+  const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  bool put = false;
+  if (memory) {
+    std::memcpy(GlobalLock(memory), text.c_str(), bytes);
+    GlobalUnlock(memory);
+    put = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;  // the clipboard owns it now
+    if (!put) GlobalFree(memory);
+  }
+  CloseClipboard();
+  return put;
 }
 
 inline std::wstring WindowText(HWND window) {

@@ -9,7 +9,6 @@
 #include "resource_ids.h"
 #include "runtime/form.h"
 #include "runtime/resources.h"
-#include "runtime/unique_handle.h"
 
 namespace {
 
@@ -23,7 +22,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   const INITCOMMONCONTROLSEX commonControls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&commonControls);
-  const runtime::ComApartment apartment;  // the splash picture is decoded through COM
+  // No COM yet: the application starts it when the splash or a screen reader first needs it.
   try {
     const runtime::EmbeddedFonts fonts{PAIRLY_FONT_NAMES, PAIRLY_FONT_PERCENT};
     runtime::Application application(kTitle);

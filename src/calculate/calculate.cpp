@@ -58,17 +58,26 @@ std::u16string PercentText(std::u16string_view scoreText, std::u16string_view se
   return runtime::NumberToText(percent, separator) + u"%";
 }
 
-void Calculate(CalculateView& view, const runtime::TextServices& text) {
-  if (view.Person1Text().empty()) view.ShowMessage(kEnterYourName);
-  if (view.Person2Text().empty()) view.ShowMessage(kEnterHerName);
+Names ReadNames(CalculateView& view) {
+  Names names{view.Person1Text(), {}};
+  if (names.person1.empty()) view.ShowMessage(kEnterYourName);
+  names.person2 = view.Person2Text();
+  if (names.person2.empty()) view.ShowMessage(kEnterHerName);
+  return names;
+}
 
+void ShowScore(CalculateView& view, double score, const runtime::TextServices& text) {
   CaptionRestorer restorer(view);
-  const double score = Module1::NameMatchScore(view.Person1Text(), view.Person2Text(), text);
   const std::u16string separator = text.DecimalSeparator();
   restorer.SetCaption(Label::kResult, runtime::NumberToText(score, separator));
   restorer.SetCaption(Label::kResult2, view.Caption(Label::kResult));
   restorer.SetCaption(Label::kResult, PercentText(view.Caption(Label::kResult2), separator));
   restorer.Commit();
+}
+
+void Calculate(CalculateView& view, const runtime::TextServices& text) {
+  const Names names = ReadNames(view);
+  ShowScore(view, Module1::NameMatchScore(names.person1, names.person2, text), text);
 }
 
 }  // namespace calculate

@@ -33,8 +33,24 @@ inline constexpr std::u16string_view kEnterHerName = u"Enter Her Name!!!";
 // truncated toward zero, followed by "%".
 std::u16string PercentText(std::u16string_view scoreText, std::u16string_view separator);
 
-// Runs the command once. A runtime error propagates to the caller with both captions as
-// they were before the command started.
+// The names as the command scores them.
+struct Names {
+  std::u16string person1;
+  std::u16string person2;
+};
+
+// The command in the parts a window needs to score off its own thread: the first and the last
+// run on the window's thread, one after the other, with the score in between.
+//
+// Reads the two names and shows the warning for each empty one, in order.
+Names ReadNames(CalculateView& view);
+// Shows a score: its text in Result, copied to result2, then the percentage read back from
+// result2. A runtime error propagates with both captions as they were.
+void ShowScore(CalculateView& view, double score,
+               const runtime::TextServices& text = runtime::SystemTextServices());
+
+// Runs the command once, all of it on the caller's thread. A runtime error propagates to the
+// caller with both captions as they were before the command started.
 void Calculate(CalculateView& view,
                const runtime::TextServices& text = runtime::SystemTextServices());
 

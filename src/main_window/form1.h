@@ -2,11 +2,14 @@
 // cartoon, and the cartoon that opens the splash window.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "calculate/calculate.h"
+#include "runtime/background_work.h"
 #include "runtime/form.h"
 #include "runtime/text_services.h"
+#include "scoring/cancellation.h"
 #include "splash_window/frm_splash.h"
 
 namespace main_window {
@@ -27,14 +30,25 @@ class Form1 : public runtime::Form {
  public:
   explicit Form1(runtime::Application& application,
                  const runtime::TextServices& text = runtime::SystemTextServices());
+  ~Form1() override;
 
   // The one splash window, open or not; it may outlive this window.
   splash_window::FrmSplash& Splash() { return splash_; }
 
  protected:
   void OnClick(int id) override;
+  void OnCancel() override;
+  void OnWorkDone() override;
+  void OnUnload() noexcept override;
 
  private:
+  // Calculate: the names are read and the warnings shown here, the score is computed on a
+  // thread of its own, and shown here once it is done. One at a time: the score's code
+  // arrays are shared.
+  void Calculate();
+  void ShowScore();
+  void StopCalculating() noexcept;
+
   // Calculate's view of this window.
   class View : public calculate::CalculateView {
    public:
@@ -51,6 +65,8 @@ class Form1 : public runtime::Form {
 
   const runtime::TextServices& text_;
   splash_window::FrmSplash splash_;
+  std::optional<scoring::Cancellation> cancellation_;  // the running score's, one per score
+  runtime::BackgroundWork<double> score_;
 };
 
 }  // namespace main_window

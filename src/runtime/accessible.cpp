@@ -234,17 +234,23 @@ class FormAccessible final : public AccessibleObject {
   HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
     if (!state) return E_POINTER;
     VariantInit(state);
-    return Route(
+    const HRESULT result = Route(
         child, [&](IAccessible& object, VARIANT id) { return object.get_accState(id, state); },
         [&](std::size_t index) {
           const ControlDescription& control = Controls()[index];
           LONG flags = RoleOf(control) == ROLE_SYSTEM_PUSHBUTTON ? 0 : STATE_SYSTEM_READONLY;
-          if (HasDefaultAction(control) && !TakesActions()) flags |= STATE_SYSTEM_UNAVAILABLE;
+          if (HasDefaultAction(control) && !TakesActions(control)) {
+            flags |= STATE_SYSTEM_UNAVAILABLE;
+          }
           RECT shown;
           if (!ShownBox(index, shown)) flags |= STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN;
           if (!IsWindowVisible(window_)) flags |= STATE_SYSTEM_INVISIBLE;
           return AnswerNumber(state, flags);
         });
+    if (result == S_OK && IsSelf(child) && state->vt == VT_I4 && form_->IsBusy()) {
+      state->lVal |= STATE_SYSTEM_BUSY;
+    }
+    return result;
   }
 
   HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override {
@@ -397,7 +403,8 @@ class FormAccessible final : public AccessibleObject {
         [&](std::size_t index) -> HRESULT {
           const ControlDescription& control = Controls()[index];
           if (!HasDefaultAction(control)) return DISP_E_MEMBERNOTFOUND;
-          if (!TakesActions()) return E_FAIL;  // a modal box is up: reported unavailable
+          // A modal box is up, or the program is busy: reported unavailable.
+          if (!TakesActions(control)) return E_FAIL;
           // Clicked from the message loop, not inside this (perhaps cross-process) call.
           return PostMessageW(window_, kDefaultActionMessage, static_cast<WPARAM>(control.id), 0)
                      ? S_OK
@@ -431,7 +438,9 @@ class FormAccessible final : public AccessibleObject {
 
  private:
   std::span<const ControlDescription> Controls() const { return form_->description_.controls; }
-  bool TakesActions() const { return form_->application_.AcceptsActions(); }
+  bool TakesActions(const ControlDescription& control) const {
+    return form_->TakesActionsOf(control);
+  }
 
   std::optional<std::size_t> IndexOf(const VARIANT& child) const {
     if (child.vt != VT_I4 || child.lVal < 1 || child.lVal > static_cast<LONG>(Controls().size())) {
@@ -574,14 +583,17 @@ class ControlAccessible final : public AccessibleObject {
   }
   HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
     if (!Connected()) return CO_E_OBJNOTCONNECTED;
-    if (acts_ && !TakesActions()) return E_FAIL;  // a modal box is up: reported unavailable
+    // A modal box is up, or the program is busy: reported unavailable.
+    if (acts_ && !TakesActions()) return E_FAIL;
     return standard_->accDoDefaultAction(child);
   }
   HRESULT STDMETHODCALLTYPE put_accName(VARIANT child, BSTR name) override {
     return Connected() ? standard_->put_accName(child, name) : CO_E_OBJNOTCONNECTED;
   }
   HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR value) override {
-    return Connected() ? standard_->put_accValue(child, value) : CO_E_OBJNOTCONNECTED;
+    if (!Connected()) return CO_E_OBJNOTCONNECTED;
+    if (!TakesActions()) return E_FAIL;  // a name box keeps its text, as against typing
+    return standard_->put_accValue(child, value);
   }
 
  protected:
@@ -590,7 +602,8 @@ class ControlAccessible final : public AccessibleObject {
   bool Connected() const override { return IsWindow(control_) != FALSE; }
   // Asked of the window each time: this object may outlive it, and the window's form too.
   bool TakesActions() const {
-    return SendMessageW(GetParent(control_), kAcceptsActionsQuery, 0, 0) != 0;
+    return SendMessageW(GetParent(control_), kAcceptsActionsQuery,
+                        static_cast<WPARAM>(GetDlgCtrlID(control_)), 0) != 0;
   }
 
  private:
@@ -616,6 +629,7 @@ LRESULT CALLBACK ControlProcedure(HWND control, UINT message, WPARAM wParam, LPA
                                   UINT_PTR subclass, DWORD_PTR data) {
   if (message == WM_GETOBJECT && static_cast<LONG>(lParam) == OBJID_CLIENT) {
     const auto& description = *reinterpret_cast<const ControlDescription*>(data);
+    SendMessageW(GetParent(control), kScreenReaderArrived, 0, 0);
     try {
       ComPtr<IAccessible> standard;
       if (SUCCEEDED(CreateStdAccessibleObject(control, OBJID_CLIENT, IID_IAccessible,

@@ -30,9 +30,14 @@ constexpr LONG ChildIdOf(std::size_t index) {
 // reader's call.
 inline constexpr UINT kDefaultActionMessage = WM_APP;
 
-// Sent by a child control's accessible object to its window before an action: nonzero while
-// the window takes actions, 0 while a modal box of the program holds them back.
+// Sent by a child control's accessible object to its window before an action (wParam: the
+// control's id): nonzero while the control takes actions, 0 while a modal box of the program,
+// or its being busy, holds them back.
 inline constexpr UINT kAcceptsActionsQuery = WM_APP + 1;
+
+// Sent by a child control to its window before it answers a screen reader: the first time, the
+// window makes what only screen readers need (COM, the live-region declarations).
+inline constexpr UINT kScreenReaderArrived = WM_APP + 3;
 
 // The accessible object of an open form's client area, made at the first request for it.
 class ClientAccessibility {
@@ -53,8 +58,8 @@ class ClientAccessibility {
 };
 
 // Has a child control's own standard object answer with the accessible name of its
-// description, where it has one, and refuse the control's action, reporting it unavailable,
-// while the window takes none. Undone when the control is destroyed.
+// description, where it has one, and refuse the control's action or a new value, reporting a
+// button unavailable, while the window takes none. Undone when the control is destroyed.
 void ServeScreenReaders(HWND control, const ControlDescription& description);
 
 // Tells screen readers that the caption of the element at `index` changed; for a live
@@ -63,7 +68,7 @@ void AnnounceCaptionChange(HWND window, std::size_t index, const ControlDescript
 
 // Declares a window's live-region labels through Dynamic Annotation, for screen readers that
 // read it, and takes the declaration back when destroyed (before the window goes). Where the
-// platform lacks it (Wine answers E_NOTIMPL) the window goes on without.
+// platform lacks it (Wine answers E_NOTIMPL) the window goes on without. Needs COM.
 class LiveRegionAnnotations {
  public:
   LiveRegionAnnotations(HWND window, std::span<const ControlDescription> controls);

@@ -45,6 +45,9 @@ UINT CaptionFormat(const ControlDescription& label) {
   return DT_WORDBREAK | DT_LEFT | DT_NOPREFIX;
 }
 
+// Beside accessible.h's: the end of a window's work, posted from the work's own thread.
+constexpr UINT kWorkDoneMessage = WM_APP + 2;
+
 // Ready made: building a report could need the very memory that ran out.
 constexpr std::wstring_view kOutOfMemoryReport = L"Run-time error '7':\n\nOut of memory";
 
@@ -63,6 +66,35 @@ void ReportError(Application& application, const std::exception& error) {
   }
 }
 
+// A character as the system upper-cases it (CharUpperW takes one character in place of a
+// pointer).
+wchar_t UpperCaseKey(wchar_t key) {
+  return static_cast<wchar_t>(
+      reinterpret_cast<UINT_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(static_cast<UINT_PTR>(key)))));
+}
+
+// The character after a single "&" in a caption, upper-cased; 0 for none.
+wchar_t AccessKeyOf(std::wstring_view caption) {
+  for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
+    if (caption[i] != L'&') continue;
+    if (caption[i + 1] != L'&') return UpperCaseKey(caption[i + 1]);
+    ++i;  // "&&" shows one "&"
+  }
+  return 0;
+}
+
+// Has the window under the pointer choose its cursor again, as when the pointer moves: the
+// program's being busy changes it without a move.
+void RefreshCursor() {
+  POINT at;
+  if (!GetCursorPos(&at)) return;
+  HWND under = WindowFromPoint(at);
+  if (!under || GetWindowThreadProcessId(under, nullptr) != GetCurrentThreadId()) return;
+  const LRESULT hit = SendMessageW(under, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y));
+  SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under),
+               MAKELPARAM(static_cast<WORD>(hit), WM_MOUSEMOVE));
+}
+
 }  // namespace
 
 // ---- Application ----
@@ -70,24 +102,59 @@ void ReportError(Application& application, const std::exception& error) {
 int Application::Run() {
   MSG message;
   while (!open_.empty() && GetMessageW(&message, nullptr, 0, 0) > 0) {
-    if (TranslateDialogKeys(message)) continue;
+    if (PreTranslate(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
   return 0;
 }
 
-bool Application::TranslateDialogKeys(MSG& message) {
+bool Application::PreTranslate(MSG& message) {
   if (!message.hwnd) return false;
   HWND root = GetAncestor(message.hwnd, GA_ROOT);
   // A window without focusable controls (the splash) gets its own keys, Enter and Esc
   // included; the dialog manager would turn those into commands instead.
   for (Form* form : open_) {
     if (form->window_ != root) continue;
+    if (busy_ && HoldsBackWhileBusy(*form, message)) return true;
     if (form->TranslateOwnKeys(message)) return true;
     if (form->UsesDialogKeys()) return IsDialogMessageW(root, &message);
   }
   return false;
+}
+
+bool Application::HoldsBackWhileBusy(const Form& form, const MSG& message) {
+  switch (message.message) {
+    case WM_KEYDOWN:
+      if (message.wParam == VK_ESCAPE) busy_->Cancel();
+      return true;
+    case WM_CHAR:
+    case WM_DEADCHAR:
+    case WM_SYSDEADCHAR:
+    case WM_UNICHAR:
+      return true;
+    case WM_SYSCHAR:
+      return !form.HasAccessKeyAvailableWhileBusy(static_cast<wchar_t>(message.wParam));
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:  // and with it the context menu
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_MBUTTONDBLCLK:
+    case WM_MOUSEWHEEL:
+    case WM_XBUTTONDOWN:
+    case WM_XBUTTONUP:
+    case WM_XBUTTONDBLCLK:
+    case WM_MOUSEHWHEEL:
+      return !form.IsAvailableWhileBusy(message.hwnd);
+    default:
+      // Key releases set nothing off; Alt+F4 and access keys need the system keys. The frame's
+      // own mouse messages move and close the window.
+      return false;
+  }
 }
 
 void Application::End() {
@@ -112,6 +179,10 @@ void Application::ShowMessage(std::wstring_view prompt) {
   ++modalBoxes_;
   MessageBoxW(owner, text, title_.c_str(), MB_OK);
   --modalBoxes_;
+}
+
+void Application::UseCom() {
+  if (!com_) com_.emplace();
 }
 
 void Application::Opened(Form& form) {
@@ -224,6 +295,16 @@ void Form::SetCaption(int id, std::wstring_view caption) {
   if (handlersRunning_ == 0) AnnounceCaptionChanges();
 }
 
+void Form::PrepareForScreenReaders() {
+  application_.UseCom();
+  if (liveRegions_) return;
+  try {
+    liveRegions_ = std::make_unique<LiveRegionAnnotations>(window_, description_.controls);
+  } catch (const std::bad_alloc&) {
+    // Readers still hear every new percentage announced; it is only not declared beforehand.
+  }
+}
+
 void Form::AnnounceCaptionChanges() {
   // A reader that hears of a new caption may look at the screen at once: draw it first.
   UpdateWindow(window_);
@@ -237,6 +318,47 @@ void Form::AnnounceCaptionChanges() {
     }
     announcedCaptions_[i] = std::wstring();
   }
+}
+
+void Form::SetBusy(bool busy) {
+  if (busy == IsBusy() || !window_ || (busy && application_.busy_)) return;
+  application_.busy_ = busy ? this : nullptr;
+  NotifyWinEvent(EVENT_OBJECT_STATECHANGE, window_, OBJID_CLIENT, CHILDID_SELF);
+  RefreshCursor();
+}
+
+std::function<void()> Form::WorkDoneNotifier() const {
+  // A window destroyed meanwhile takes no message: a post to its handle then fails harmlessly.
+  return [window = window_] { PostMessageW(window, kWorkDoneMessage, 0, 0); };
+}
+
+void Form::Cancel() {
+  RunHandler(EventSource::kUserWhileBusy, [&] { OnCancel(); });
+}
+
+Form::EventSource Form::ClickSource(int id) const {
+  return description_.controls[IndexOf(id)].availableWhileBusy ? EventSource::kUserWhileBusy
+                                                               : EventSource::kUser;
+}
+
+bool Form::TakesActionsOf(const ControlDescription& control) const {
+  return control.availableWhileBusy ? application_.AcceptsActionsWhileBusy()
+                                    : application_.AcceptsActions();
+}
+
+bool Form::IsAvailableWhileBusy(HWND control) const {
+  for (std::size_t i = 0; i < controls_.size(); ++i) {
+    if (controls_[i] == control) return description_.controls[i].availableWhileBusy;
+  }
+  return false;
+}
+
+bool Form::HasAccessKeyAvailableWhileBusy(wchar_t key) const {
+  const wchar_t wanted = UpperCaseKey(key);
+  return std::any_of(description_.controls.begin(), description_.controls.end(),
+                     [&](const ControlDescription& control) {
+                       return control.availableWhileBusy && AccessKeyOf(control.caption) == wanted;
+                     });
 }
 
 RECT Form::CaptionArea(std::size_t index, std::wstring_view caption) const {
@@ -277,7 +399,7 @@ bool Form::TranslateOwnKeys(const MSG& message) {
     for (const ControlDescription& control : controls) {
       if (control.functionKey != key - VK_F1 + 1) continue;
       const bool repeated = (message.lParam & (LPARAM{1} << 30)) != 0;
-      if (!repeated) RunHandler(EventSource::kUser, [&] { OnClick(control.id); });
+      if (!repeated) RunHandler(ClickSource(control.id), [&] { OnClick(control.id); });
       return true;
     }
   }
@@ -358,6 +480,8 @@ void Form::CreateControls() {
   pictures_.clear();
   pictures_.resize(controls.size());
   backBrush_.reset(CreateSolidBrush(ToColorRef(description_.backColour)));
+  // A JPEG is decoded through COM.
+  if (description_.background.format == PictureFormat::kJpeg) application_.UseCom();
   background_ = LoadPicture(description_.background);
 
   if (description_.iconId != 0) {
@@ -497,8 +621,9 @@ void Form::RunHandler(EventSource source, Handler handler) {
   if (application_.IsEnding()) return;
   // A user's event that reaches the window while a modal box is up (a screen reader's
   // action, a click on a window the box does not disable) is dropped, as the box's own
-  // clicks are.
+  // clicks are; so is one that reaches it while the program is busy.
   if (source == EventSource::kUser && !application_.AcceptsActions()) return;
+  if (source == EventSource::kUserWhileBusy && !application_.AcceptsActionsWhileBusy()) return;
   ++handlersRunning_;
   try {
     handler();
@@ -554,7 +679,6 @@ LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       // not cross CreateWindowExW, and a window that fails here was never open.
       try {
         CreateControls();
-        liveRegions_ = std::make_unique<LiveRegionAnnotations>(window_, description_.controls);
         application_.Opened(*this);
       } catch (...) {
         // The window is destroyed and Load raises this error, which names the cause.
@@ -567,26 +691,54 @@ LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       // Ours from the end of creation to the start of destruction; in between the window's
       // parts are not all there, and the platform's own object answers.
       if (answersScreenReaders_ && static_cast<LONG>(lParam) == OBJID_CLIENT) {
+        PrepareForScreenReaders();
         return accessibility_.Answer(*this, wParam);
       }
       break;
+    case kScreenReaderArrived:
+      if (answersScreenReaders_) PrepareForScreenReaders();
+      return 0;
     case kDefaultActionMessage: {
       const int id = static_cast<int>(wParam);
       for (const ControlDescription& control : description_.controls) {
         if (control.id == id && control.accessibleRole == AccessibleRole::kPushButton) {
-          RunHandler(EventSource::kUser, [&] { OnClick(id); });
+          RunHandler(ClickSource(id), [&] { OnClick(id); });
           break;
         }
       }
       return 0;
     }
-    case kAcceptsActionsQuery:
-      return application_.AcceptsActions() ? 1 : 0;
+    case kAcceptsActionsQuery: {
+      const auto& controls = description_.controls;
+      const auto control = std::find_if(controls.begin(), controls.end(), [&](const auto& c) {
+        return c.id == static_cast<int>(wParam);
+      });
+      return control != controls.end() && TakesActionsOf(*control) ? 1 : 0;
+    }
+    case kWorkDoneMessage:
+      RunHandler(EventSource::kProgram, [&] { OnWorkDone(); });
+      return 0;
     case WM_CLOSE:
-      // The close box is one of the window's actions too.
-      if (!application_.AcceptsActions()) return 0;
+      // The close box is one of the window's actions too. The window's own work must not
+      // outlive it: closing cancels the work first.
+      if (!IsBusy()) {
+        if (!application_.AcceptsActions()) return 0;
+        break;
+      }
+      if (!application_.AcceptsActionsWhileBusy()) return 0;
+      RunHandler(EventSource::kUserWhileBusy, [&] { OnCancel(); });
+      break;
+    case WM_SETCURSOR:
+      // The busy cursor over the client area and the controls, whose own WM_SETCURSOR asks
+      // here first; the frame keeps its cursors, as it still moves and closes the window.
+      if (application_.IsBusy() && LOWORD(lParam) == HTCLIENT) {
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        return TRUE;
+      }
       break;
     case WM_DESTROY:
+      OnUnload();
+      SetBusy(false);
       answersScreenReaders_ = false;
       accessibility_.Disconnect();
       liveRegions_.reset();
@@ -625,7 +777,7 @@ LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       for (std::size_t i = 0; i < count; ++i) {
         if (description_.controls[i].id == id &&
             description_.controls[i].kind == ControlKind::kCommandButton) {
-          RunHandler(EventSource::kUser, [&] { OnClick(id); });
+          RunHandler(ClickSource(id), [&] { OnClick(id); });
           break;
         }
       }
@@ -643,7 +795,7 @@ LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       const int released =
           HitTest(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
       if (pressed != 0 && pressed == released) {
-        RunHandler(EventSource::kUser, [&] { OnClick(pressed); });
+        RunHandler(ClickSource(pressed), [&] { OnClick(pressed); });
       }
       return 0;
     }

@@ -74,6 +74,9 @@ struct ControlDescription {
   LiveRegion liveRegion = LiveRegion::kOff;
   // 1 to 24: F1 to F24 clicks it from anywhere in its window (the keyboard's way to a picture).
   int functionKey = 0;
+  // A button that still works, by mouse, access key or screen reader, while the program is
+  // busy (Form::SetBusy): the way out of the program.
+  bool availableWhileBusy = false;
 };
 
 // The dialog manager sends IDOK (1) and IDCANCEL (2) for Enter and Esc; a control with one
