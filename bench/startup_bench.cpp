@@ -1,15 +1,18 @@
-// Start-up time of the program against a bare Win32 window with two controls
-// (startup_bare_window.exe). The two are started in turn, each timed from CreateProcess to
-// WaitForInputIdle returning (its first wait for input), then closed through its window, as a
-// user closes it. One untimed start of each comes first, so that both find the system equally
-// warm, and the order alternates from one round to the next. Prints every time, both medians
-// and their ratio (bench/startup.sh builds it and runs it under Wine).
-//   startup_bench PROGRAM BARE_WINDOW [ROUNDS, default 11]
+// Start-up time of the program against bare Win32 windows with two controls: a plain one
+// (startup_bare_window.exe) and the same with the program's manifest, which asks for the themed
+// common controls (startup_bare_window_themed.exe). They are started in turn, each timed from
+// CreateProcess to WaitForInputIdle returning (its first wait for input), then closed through
+// its window, as a user closes it. One untimed start of each comes first, so that all find the
+// system equally warm, and which starts first rotates from round to round. Prints every time,
+// the medians and the program's ratio to each (bench/startup.sh builds them and runs it under
+// Wine).
+//   startup_bench PROGRAM BARE_WINDOW [OTHER_WINDOW...] [ROUNDS, default 11]
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cwctype>
 #include <string>
 #include <vector>
 
@@ -75,6 +78,14 @@ double TimedStart(const std::wstring& path) {
          static_cast<double>(frequency.QuadPart);
 }
 
+// A program's file name without its folder and extension, for the table.
+std::wstring ShortName(const std::wstring& path) {
+  const std::size_t start = path.find_last_of(L"\\/") + 1;
+  const std::size_t dot = path.rfind(L'.');
+  return path.substr(start, dot == std::wstring::npos || dot < start ? std::wstring::npos
+                                                                      : dot - start);
+}
+
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   const std::size_t middle = values.size() / 2;
@@ -84,32 +95,52 @@ double Median(std::vector<double> values) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc < 3 || argc > 4) {
-    std::fprintf(stderr, "usage: startup_bench PROGRAM BARE_WINDOW [ROUNDS]\n");
+  // The program, then the windows it is measured against, then an optional round count.
+  std::vector<std::wstring> programs(argv + 1, argv + argc);
+  int rounds = 11;
+  if (!programs.empty() && std::iswdigit(programs.back().front())) {
+    rounds = std::max(1, _wtoi(programs.back().c_str()));
+    programs.pop_back();
+  }
+  if (programs.size() < 2) {
+    std::fprintf(stderr, "usage: startup_bench PROGRAM BARE_WINDOW [OTHER_WINDOW...] [ROUNDS]\n");
     return 2;
   }
-  const std::wstring program = argv[1], bare = argv[2];
-  const int rounds = argc == 4 ? std::max(1, _wtoi(argv[3])) : 11;
 
-  if (TimedStart(program) < 0 || TimedStart(bare) < 0) return 1;
-  std::vector<double> programTimes, bareTimes;
-  std::printf("| round | program (ms) | bare window (ms) |\n| ---: | ---: | ---: |\n");
-  for (int round = 1; round <= rounds; ++round) {
-    double programMs, bareMs;
-    if (round % 2) {
-      programMs = TimedStart(program);
-      bareMs = TimedStart(bare);
-    } else {
-      bareMs = TimedStart(bare);
-      programMs = TimedStart(program);
-    }
-    if (programMs < 0 || bareMs < 0) return 1;
-    programTimes.push_back(programMs);
-    bareTimes.push_back(bareMs);
-    std::printf("| %d | %.1f | %.1f |\n", round, programMs, bareMs);
+  for (const std::wstring& program : programs) {
+    if (TimedStart(program) < 0) return 1;
   }
-  const double programMedian = Median(programTimes), bareMedian = Median(bareTimes);
-  std::printf("| median | %.1f | %.1f |\n\n", programMedian, bareMedian);
-  std::printf("ratio of the medians (program / bare window): %.2f\n", programMedian / bareMedian);
+  std::vector<std::vector<double>> times(programs.size());
+  std::printf("| round |");
+  for (const std::wstring& program : programs) std::printf(" %ls (ms) |", ShortName(program).c_str());
+  std::printf("\n| ---: |");
+  for (std::size_t i = 0; i < programs.size(); ++i) std::printf(" ---: |");
+  std::printf("\n");
+  for (int round = 1; round <= rounds; ++round) {
+    // Each starts first in turn: whatever the one before leaves behind falls on all alike.
+    std::vector<double> row(programs.size());
+    for (std::size_t k = 0; k < programs.size(); ++k) {
+      const std::size_t which = (k + static_cast<std::size_t>(round)) % programs.size();
+      row[which] = TimedStart(programs[which]);
+      if (row[which] < 0) return 1;
+    }
+    std::printf("| %d |", round);
+    for (std::size_t i = 0; i < programs.size(); ++i) {
+      times[i].push_back(row[i]);
+      std::printf(" %.1f |", row[i]);
+    }
+    std::printf("\n");
+  }
+  std::vector<double> medians;
+  std::printf("| median |");
+  for (const std::vector<double>& each : times) {
+    medians.push_back(Median(each));
+    std::printf(" %.1f |", medians.back());
+  }
+  std::printf("\n\n");
+  for (std::size_t i = 1; i < programs.size(); ++i) {
+    std::printf("ratio of the medians (%ls / %ls): %.2f\n", ShortName(programs[0]).c_str(),
+                ShortName(programs[i]).c_str(), medians[0] / medians[i]);
+  }
   return 0;
 }

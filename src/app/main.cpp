@@ -1,8 +1,6 @@
 // PAIRLY Calc: shows Form1 and runs until Exit or until its last window is gone.
 #include <windows.h>
 
-#include <commctrl.h>
-
 #include <exception>
 
 #include "main_window/form1.h"
@@ -20,8 +18,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // Before anything can load a DLL: only from the system directory, never the current one.
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 
-  const INITCOMMONCONTROLSEX commonControls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&commonControls);
   // No COM yet: the application starts it when the splash or a screen reader first needs it.
   try {
     const runtime::EmbeddedFonts fonts{PAIRLY_FONT_NAMES, PAIRLY_FONT_PERCENT};

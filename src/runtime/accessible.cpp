@@ -1,6 +1,5 @@
 #include "runtime/accessible.h"
 
-#include <commctrl.h>
 #include <oleacc.h>
 
 #include <exception>
@@ -625,17 +624,23 @@ class ControlAccessible final : public AccessibleObject {
   ComPtr<IAccessible> standard_;
 };
 
-LRESULT CALLBACK ControlProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
-                                  UINT_PTR subclass, DWORD_PTR data) {
+// The control's description and the procedure it had before ours, kept as properties of the
+// control from ServeScreenReaders until the control is destroyed.
+constexpr const wchar_t* kDescriptionProperty = L"PairlyCalc.Description";
+constexpr const wchar_t* kProcedureProperty = L"PairlyCalc.Procedure";
+
+LRESULT CALLBACK ControlProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+  const auto* description =
+      static_cast<const ControlDescription*>(GetPropW(control, kDescriptionProperty));
+  const auto original = reinterpret_cast<WNDPROC>(GetPropW(control, kProcedureProperty));
   if (message == WM_GETOBJECT && static_cast<LONG>(lParam) == OBJID_CLIENT) {
-    const auto& description = *reinterpret_cast<const ControlDescription*>(data);
     SendMessageW(GetParent(control), kScreenReaderArrived, 0, 0);
     try {
       ComPtr<IAccessible> standard;
       if (SUCCEEDED(CreateStdAccessibleObject(control, OBJID_CLIENT, IID_IAccessible,
                                               standard.PutVoid()))) {
         const ComPtr<ControlAccessible> object = MakeComObject<ControlAccessible>(
-            control, description.accessibleName, description.kind == ControlKind::kCommandButton,
+            control, description->accessibleName, description->kind == ControlKind::kCommandButton,
             std::move(standard));
         return LresultFromObject(IID_IAccessible, wParam, static_cast<IAccessible*>(object.Get()));
       }
@@ -643,9 +648,11 @@ LRESULT CALLBACK ControlProcedure(HWND control, UINT message, WPARAM wParam, LPA
       // The platform answers as it would have; the window's own guard still holds the action.
     }
   } else if (message == WM_NCDESTROY) {
-    RemoveWindowSubclass(control, ControlProcedure, subclass);
+    SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    RemovePropW(control, kDescriptionProperty);
+    RemovePropW(control, kProcedureProperty);
   }
-  return DefSubclassProc(control, message, wParam, lParam);
+  return CallWindowProcW(original, control, message, wParam, lParam);
 }
 
 }  // namespace
@@ -681,7 +688,16 @@ void ClientAccessibility::Disconnect() {
 // ---- Names, announcements, live regions ----
 
 void ServeScreenReaders(HWND control, const ControlDescription& description) {
-  SetWindowSubclass(control, ControlProcedure, 1, reinterpret_cast<DWORD_PTR>(&description));
+  // The system's own subclassing: the common controls' helpers for it would load that library
+  // at every start.
+  const auto original = GetWindowLongPtrW(control, GWLP_WNDPROC);
+  if (!original || !SetPropW(control, kProcedureProperty, reinterpret_cast<HANDLE>(original)) ||
+      !SetPropW(control, kDescriptionProperty, const_cast<ControlDescription*>(&description))) {
+    // Without them the control answers screen readers as the platform does.
+    RemovePropW(control, kProcedureProperty);
+    return;
+  }
+  SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlProcedure));
 }
 
 void AnnounceCaptionChange(HWND window, std::size_t index, const ControlDescription& control) {
