@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <limits>
 #include <random>
 #include <streambuf>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -380,6 +383,65 @@ TEST(Scorer, LineOutOfMemoryAmongOthersScoresAlone) {
     ASSERT_TRUE(run.output == expected.output);
   }
   EXPECT_GT(caught, 0);
+}
+
+// Upper-casing that runs out of memory the first time it meets the marked character, as a line
+// scored beside others may, and takes its time when asked again: while the line is tried alone.
+class RetryWatch : public DoubleByteTextServices {
+ public:
+  static constexpr char16_t kMark = u'\u2603';
+  std::u16string UpperCase(std::u16string_view text) const override {
+    if (text.find(kMark) != std::u16string_view::npos) {
+      if (!met_.exchange(true)) throw std::bad_alloc();
+      ++retry_;  // odd while the line is tried alone
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      ++retry_;
+    }
+    return DoubleByteTextServices::UpperCase(text);
+  }
+  int Retry() const { return retry_; }
+  int Retries() const { return retry_ / 2; }
+
+ private:
+  mutable std::atomic<bool> met_ = false;
+  mutable std::atomic<int> retry_ = 0;
+};
+
+// A slow pipe that counts the reads overlapping a retry.
+class WatchedPipe : public PipeInput {
+ public:
+  WatchedPipe(std::string text, const RetryWatch& watch)
+      : PipeInput(std::move(text), 64 << 10), watch_(watch) {}
+  std::size_t Read(char* buffer, std::size_t size) override {
+    const int before = watch_.Retry();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const std::size_t count = PipeInput::Read(buffer, size);
+    if (before % 2 == 1 || watch_.Retry() != before) ++overlapping_;
+    return count;
+  }
+  int Overlapping() const { return overlapping_; }
+
+ private:
+  const RetryWatch& watch_;
+  std::atomic<int> overlapping_ = 0;
+};
+
+// Alone means the reader too stands aside: no block grows while the line is tried again.
+TEST(Scorer, LineTriedAloneWaitsForTheReader) {
+  std::string input;
+  for (int i = 0; i < 10000; ++i) input += "ABC\tABD\n";  // a block of its own: the jobs start
+  input += runtime::Utf16ToUtf8(std::u16string(1, RetryWatch::kMark)) + "AB\tABD\n";
+  for (int i = 0; i < 200000; ++i) input += "RAM\tSITA\n";  // still being read meanwhile
+  const ScorerRun expected = RunBatch(input, 1);
+  ASSERT_EQ(expected.exitCode, 0);
+
+  const RetryWatch watch;
+  WatchedPipe pipe(input, watch);
+  std::ostringstream out, err;
+  EXPECT_EQ(pairly_score::ScoreBatch(pipe, out, err, watch, 2), 0) << err.str();
+  EXPECT_TRUE(out.str() == expected.output);
+  EXPECT_EQ(watch.Retries(), 1);
+  EXPECT_EQ(pipe.Overlapping(), 0);
 }
 
 }  // namespace
