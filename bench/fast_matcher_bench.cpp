@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "inputs.h"
@@ -87,8 +88,15 @@ int WriteInputs(const std::string& directory) {
     for (std::size_t n : kSizes) {
       const auto [a, b] = bench::FamilyInput(family.name, n);
       const std::string stem = directory + "/" + family.name + "-" + std::to_string(n);
-      std::ofstream(stem + ".a", std::ios::binary) << a;
-      std::ofstream(stem + ".b", std::ios::binary) << b;
+      for (const auto& [suffix, text] : {std::pair{".a", &a}, std::pair{".b", &b}}) {
+        std::ofstream file(stem + suffix, std::ios::binary);
+        file << *text;
+        file.close();
+        if (!file) {
+          std::cerr << "fast_matcher_bench: cannot write " << stem << suffix << "\n";
+          return 1;
+        }
+      }
     }
   }
   return 0;
