@@ -11,7 +11,7 @@ export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wine_fonts=/usr/share/wine/fonts
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
-  /usr/lib/wine/wine64 wineboot -i </dev/null >/dev/null 2>&1
+  "${PAIRLY_WINE_LOADER:-/usr/lib/wine/wine64}" wineboot -i </dev/null >/dev/null 2>&1
 fi
 if [ ! -f "$wine_fonts/marlett.ttf" ]; then
   echo "wine-prefix.sh: $wine_fonts/marlett.ttf is missing (the fonts-wine package)" >&2

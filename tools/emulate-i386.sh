@@ -12,10 +12,11 @@
 # where only root can change it (the file and every directory above it owned by root and
 # writable by no one else), checked before it is registered.
 #
-# Succeeds silently where 32-bit Wine runs afterwards (including where it ran before, natively
-# or through this registration: then nothing is changed). Elsewhere prints one line saying why
-# not and fails. Needs root, or sudo
-# without a password; the registration lasts until the machine restarts.
+# Succeeds silently where i386 programs run afterwards: at once where the kernel runs them
+# itself or this registration is already in place (then nothing is changed). Elsewhere prints
+# one line saying why not and fails. Needs arch-test (its probe programs tell whether i386
+# programs run), and root, or sudo without a password, to register; the registration lasts
+# until the machine restarts.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 emulator_dir=/usr/local/lib/pairly-calc
@@ -24,15 +25,20 @@ emulator_suite=trixie
 binfmt=/proc/sys/fs/binfmt_misc
 handler=$binfmt/pairly-i386
 
-wine32_runs() { sh "$here/../cmake/wine32-check.sh" >/dev/null; }
 fail() { echo "$*"; exit 1; }
+command -v arch-test >/dev/null || fail "qemu's i386 emulation: arch-test is not installed"
+arch-test -n i386 >/dev/null 2>&1 && exit 0
 
-[ -e /usr/lib/wine/wine ] || fail "32-bit Wine is not installed"
-# A registration under our name that runs another file (earlier versions of this script kept
-# the emulator in a user's cache, where others could change it) is replaced even where 32-bit
-# Wine runs.
-ours() { [ ! -e "$handler" ] || grep -qx "interpreter $emulator" "$handler"; }
-if ours && wine32_runs; then
+. "$here/../cmake/root-owned.sh"
+emulator_trusted() { root_owned "$emulator" "regular file"; }
+# Our registration, switched on, of the emulator where only root can change it. One under our
+# name that runs another file (earlier versions of this script kept the emulator in a user's
+# cache, where others could change it) is replaced.
+registered() {
+  [ -e "$handler" ] && grep -qx enabled "$handler" && grep -qx "interpreter $emulator" "$handler" &&
+    emulator_trusted
+}
+if registered && arch-test i386 >/dev/null 2>&1; then
   exit 0
 fi
 
@@ -42,81 +48,10 @@ if [ "$(id -u)" -ne 0 ]; then
   exec sudo -n sh "$here/emulate-i386.sh"
 fi
 
-# PATH is a KIND ("directory", "regular file") owned by root and writable by no one else.
-root_only() {
-  [ "$(stat -c %F -- "$1" 2>/dev/null)" = "$2" ] && [ "$(stat -c %u -- "$1")" -eq 0 ] &&
-    [ $((0$(stat -c %a -- "$1") & 022)) -eq 0 ]
-}
-
-emulator_trusted() {
-  dir=""
-  root_only / directory || return 1
-  for part in $(echo "$emulator_dir" | tr / ' '); do
-    dir="$dir/$part"
-    root_only "$dir" directory || return 1
-  done
-  root_only "$emulator" "regular file"
-}
-
-# The deb822 source for Debian 13's main component, on the mirror and with the key that this
-# machine's own entry for its release names (one-line sources.list files and deb822 .sources
-# files alike). Prints nothing where no such entry is found.
+# Debian 13's main component, on the mirror and with the key that this machine's own entry for
+# its release names. Prints nothing where no such entry is found.
 emulator_source() {
-  release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-  architecture=$(dpkg --print-architecture)
-  set -- /etc/apt/sources.list /etc/apt/sources.list.d/*.list
-  {
-  for list; do
-    [ -f "$list" ] || continue
-    awk -v release="$release" '
-      $1 == "deb" {
-        options = ""; i = 2
-        if ($2 ~ /^\[/) {
-          while (i <= NF) { options = options " " $i; if ($i ~ /\]$/) break; i++ }
-          i++
-        }
-        if ($(i + 1) != release) next
-        for (j = i + 2; j <= NF; j++) if ($j == "main") break
-        if (j > NF) next
-        print "URIs: " $i
-        if (match(options, /signed-by=[^] ]+/))
-          print "Signed-By: " substr(options, RSTART + 10, RLENGTH - 10)
-        exit
-      }' "$list"
-  done
-  for sources in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$sources" ] || continue
-    # Paragraphs of "Field: value" lines; a Signed-By may go on over indented lines (a key).
-    awk -v release="$release" '
-      function finish() {
-        if (types ~ /(^| )deb( |$)/ && (" " suites " ") ~ (" " release " ") &&
-            (" " components " ") ~ / main / && enabled != "no" && uri != "") {
-          print "URIs: " uri
-          if (signed != "") printf "Signed-By:%s\n", signed
-          found = 1
-          exit
-        }
-        types = suites = components = enabled = uri = signed = ""; field = ""
-      }
-      /^[ \t]*$/ { finish(); next }
-      /^#/ { next }
-      /^[ \t]/ { if (field == "signed-by") signed = signed "\n" $0; next }
-      {
-        field = tolower(substr($0, 1, index($0, ":") - 1))
-        value = substr($0, index($0, ":") + 1)
-        sub(/^[ \t]+/, "", value); sub(/[ \t]+$/, "", value)
-        if (field == "types") types = value
-        else if (field == "uris") { split(value, all, /[ \t]+/); uri = all[1] }
-        else if (field == "suites") suites = value
-        else if (field == "components") components = value
-        else if (field == "enabled") enabled = tolower(value)
-        else if (field == "signed-by") signed = (value == "" ? "" : " " value)
-      }
-      END { if (!found) finish() }' "$sources"
-  done
-  } | awk 'NR == 1 || /^[ \t]/ || (/^Signed-By:/ && NR == 2) { print; next } { exit }' |
-    { read -r first && printf 'Types: deb\n%s\nSuites: %s\nComponents: main\nArchitectures: %s\n' \
-        "$first" "$emulator_suite" "$architecture" && cat; }
+  sh "$here/apt-sources.sh" --as "$emulator_suite" "$(. /etc/os-release && echo "${VERSION_CODENAME:-}")"
 }
 
 fetch_emulator() {
@@ -152,7 +87,7 @@ if [ ! -e "$binfmt/register" ]; then
   mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null || fail "binfmt_misc cannot be mounted here"
 fi
 
-if ! ours; then
+if [ -e "$handler" ] && ! registered; then
   echo -1 >"$handler" || fail "the i386 registration of another file cannot be removed"
 fi
 if [ ! -e "$handler" ]; then
@@ -165,5 +100,4 @@ if [ ! -e "$handler" ]; then
   printf '%s\n' ":pairly-i386:M::$magic:$mask:$emulator:F" >"$binfmt/register" 2>/dev/null ||
     fail "qemu's i386 emulation cannot be registered with binfmt_misc"
 fi
-echo 1 >"$handler" 2>/dev/null || fail "qemu's i386 emulation cannot be switched on"
-wine32_runs || fail "32-bit Wine does not start even under qemu's i386 emulation"
+arch-test i386 >/dev/null 2>&1 || fail "i386 programs do not run even under qemu's i386 emulation"

@@ -6,10 +6,11 @@
 #     run     building the 64-bit program and running it under Wine (tools/run.sh)
 #     test    everything the test command needs, and the locales its Wine tests switch between
 #             (the default)
-#     32-bit  optional: 32-bit Wine, and qemu's i386 emulation where this kernel runs no 32-bit
-#             programs (tools/emulate-i386.sh). Exits 0 when 32-bit Wine runs afterwards (and
-#             prints one line when that is only under emulation); elsewhere prints one line
-#             saying why not and exits 1.
+#     32-bit  optional: 32-bit Wine: the machine's own wine32:i386 where it installs, else an
+#             i386 Debian root filesystem with Wine inside (tools/make-i386-root.sh); with
+#             qemu's i386 emulation where this kernel runs no 32-bit programs
+#             (tools/emulate-i386.sh). Prints one line saying which, and why; exits 0 when
+#             32-bit Wine runs afterwards, elsewhere 1.
 # A failing index update (a mirror in the middle of a sync) is tried again, then tolerated:
 # whether the packages install decides. When they do not, one line names them and apt's error.
 # Needs root for installing: as root, or through sudo without a password (never prompts).
@@ -139,32 +140,76 @@ i386_enabled() {
   esac
 }
 
-install_32bit() {
+# Succeeds where i386 programs run, natively or under qemu's i386 emulation (then noting so in
+# emulated); elsewhere leaves why not in why.
+emulated=""
+i386_programs_run() {
+  if ! installed arch-test && ! install_packages arch-test; then
+    why="arch-test cannot be installed: $install_error"
+    return 1
+  fi
+  arch-test -n i386 >/dev/null 2>&1 && return 0
+  why=$(sh "$here/emulate-i386.sh") || return 1
+  emulated=", under qemu's i386 emulation (this kernel runs no 32-bit programs)"
+}
+
+# The machine's own 32-bit Wine; where it cannot be had, leaves why not in why.
+host_wine() {
   if ! installed wine32:i386; then
     can_be_root "installing 32-bit Wine (wine32:i386)" || exit 1
     i386_enabled || as_root dpkg --add-architecture i386
     update_indexes 2>/dev/null
     if ! install_packages wine32:i386; then
-      echo "32-bit Wine (wine32:i386) cannot be installed: $install_error"
+      why="wine32:i386 cannot be installed: $install_error"
+      return 1
+    fi
+  fi
+  i386_programs_run || return 1
+  why=$(PAIRLY_WIN32_WINE=host sh "$here/../cmake/wine32-route.sh") || return 1
+}
+
+# 32-bit Wine inside an i386 root filesystem of its own (tools/make-i386-root.sh); leaves how it
+# was had in built, or why not in why.
+root_wine() {
+  can_be_root "building the i386 root filesystem" || exit 1
+  if ! { installed mmdebstrap || install_packages mmdebstrap; }; then
+    why="mmdebstrap cannot be installed: $install_error"
+    return 1
+  fi
+  i386_programs_run || return 1
+  built=$(as_root sh "$here/make-i386-root.sh" $test_locales) || { why=$built; return 1; }
+  why=$(PAIRLY_WIN32_WINE=root sh "$here/../cmake/wine32-route.sh" --full) || return 1
+}
+
+# 32-bit Wine: the machine's own where it can be installed, else from an i386 root filesystem
+# (always that one with PAIRLY_WIN32_WINE=root, never with =host). Prints one line saying which
+# and why, or why neither; exits 0 when it runs, 1 otherwise.
+install_32bit() {
+  choice=${PAIRLY_WIN32_WINE:-}
+  case $choice in
+    "" | host | root) ;;
+    *)
+      echo "PAIRLY_WIN32_WINE must be host or root, not $choice"
+      exit 1 ;;
+  esac
+  host_why="PAIRLY_WIN32_WINE=root asks for the i386 root filesystem"
+  if [ "$choice" != root ]; then
+    if host_wine; then
+      echo "32-bit Wine: the machine's own wine32:i386$emulated"
+      exit 0
+    fi
+    host_why=$why
+    if [ "$choice" = host ]; then
+      echo "$host_why"
       exit 1
     fi
   fi
-  emulated="32-bit Wine runs under qemu's i386 emulation (this kernel runs no 32-bit programs)"
-  # Registered by an earlier run: emulate-i386.sh checks that registration.
-  if [ -e /proc/sys/fs/binfmt_misc/pairly-i386 ]; then
-    sh "$here/emulate-i386.sh" || exit 1
-    echo "$emulated"
+  if root_wine; then
+    echo "32-bit Wine: an i386 Debian root filesystem $built$emulated; $host_why"
     exit 0
   fi
-  why=$(sh "$here/../cmake/wine32-check.sh") && exit 0
-  case $why in
-    *"Exec format error"*)
-      sh "$here/emulate-i386.sh" || exit 1
-      echo "$emulated" ;;
-    *)
-      echo "$why"
-      exit 1 ;;
-  esac
+  echo "32-bit Wine cannot be had: $host_why; the i386 root filesystem: $why"
+  exit 1
 }
 
 case $set_name in

@@ -3,9 +3,10 @@
 # then again under AddressSanitizer and UndefinedBehaviorSanitizer), the 64-bit and the 32-bit
 # Windows builds under Wine, the pictures, a bounded fuzzing run (about a minute) and a check
 # that two release builds are byte-identical.
-# 32-bit Wine is optional, installed in a step of its own (with qemu's i386 emulation where the
-# kernel runs no 32-bit programs): where it cannot be had, one line says why and the 32-bit
-# build runs its executable checks only. A build that fails fails its preset's tests; the run
+# 32-bit Wine is installed in a step of its own: the machine's own where it installs, else from
+# an i386 Debian root filesystem, with qemu's i386 emulation where the kernel runs no 32-bit
+# programs. One line says which; where it cannot be had by any route, one line says why and the
+# 32-bit build runs its executable checks only. A build that fails fails its preset's tests; the run
 # goes on and ends with the summary line either way.
 set -eu
 cd "$(dirname "$0")/.."
@@ -58,13 +59,26 @@ built native-sanitize && run ctest --preset native-sanitize
 built win64 && run sh tools/with-display.sh ctest --preset win64
 if built win32; then
   if [ -n "$win32_full" ]; then
-    [ -z "$win32_note" ] || echo "== win32: $win32_note"
+    echo "== win32: $win32_note"
     run sh tools/with-display.sh ctest --preset win32
   else
     echo "== win32: executable checks only: $win32_note"
     run ctest --preset win32 -L executable
   fi
 fi
+# Each build's scorer against the native one, byte for byte, on long names.
+set -- build/native/pairly-score
+for preset in win64 win32; do
+  built "$preset" >/dev/null || continue
+  flag=""
+  if [ "$preset" = win32 ]; then
+    [ -n "$win32_full" ] || continue
+    flag=--win32
+  fi
+  set -- "$@" -- env "PAIRLY_WINEPREFIX=$PWD/build/$preset/wineprefix" sh cmake/wine-run.sh $flag \
+    "build/$preset/pairly-score.exe"
+done
+built native && run /usr/bin/python3 tests/same_results.py "$@"
 run /usr/bin/python3 tests/art/test_art.py
 run sh tools/fuzz.sh 20
 run sh tools/check-reproducible.sh
