@@ -42,7 +42,7 @@ enter() {
   for dir in dev proc sys; do
     mount --rbind "/$dir" "$root/$dir"
   done
-  mount --bind /etc/hosts "$root/etc/hosts"
+  [ ! -f /etc/hosts ] || mount --bind /etc/hosts "$root/etc/hosts"
   for dir in /* /var/tmp; do
     name=${dir#/}
     case $system_dirs in *" $name "*) continue ;; esac
