@@ -6,26 +6,23 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <type_traits>
 #include <vector>
 
 #include "scoring/cancellation.h"
+#include "scoring/match_block.h"
 
 namespace scoring {
 
-// A common block: 0-based starts in the first and second text, and its length (0 if none).
-struct MatchBlock {
-  int32_t start1 = 0;
-  int32_t start2 = 0;
-  int32_t length = 0;
-};
-
 // An automaton of the substrings of the shorter text, scanned with the other. Keeps its
-// storage between calls, so one object serves a whole count without reallocating.
+// storage between calls, so one object serves a whole count without reallocating. Symbols
+// are bytes (the score's codes) or 32-bit ids (any other elements, numbered from 0).
+template <typename Symbol>
 class SuffixAutomaton {
  public:
   // Both texts at most INT32_MAX long. Throws std::bad_alloc when the memory is not there,
   // and Cancelled when `check` finds the work cancelled.
-  MatchBlock EarliestLongestBlock(std::span<const uint8_t> first, std::span<const uint8_t> second,
+  MatchBlock EarliestLongestBlock(std::span<const Symbol> first, std::span<const Symbol> second,
                                   CancelCheck& check);
 
   // Gives back the storage kept from earlier calls.
@@ -33,6 +30,7 @@ class SuffixAutomaton {
 
  private:
   static constexpr uint32_t kNone = UINT32_MAX;
+  static constexpr bool kBytes = sizeof(Symbol) == 1;
 
   static constexpr uint32_t kInline = 2;  // most states have one or two edges
 
@@ -48,15 +46,15 @@ class SuffixAutomaton {
     uint16_t degree;
     uint16_t capacity;  // of its edges in edges_, beyond the inline ones
     uint32_t edges;     // where those are
-    uint8_t symbols[kInline];
+    Symbol symbols[kInline];
     uint32_t targets[kInline];
   };
 
-  void Build(std::span<const uint8_t> text, CancelCheck& check);
-  uint32_t* Find(uint32_t state, uint8_t symbol);
-  void AddEdge(uint32_t state, uint8_t symbol, uint32_t target);
+  void Build(std::span<const Symbol> text, CancelCheck& check);
+  uint32_t* Find(uint32_t state, Symbol symbol);
+  void AddEdge(uint32_t state, Symbol symbol, uint32_t target);
   // Follows `symbol` from (state, length), shortening the match as needed.
-  void Step(uint32_t& state, uint32_t& length, uint8_t symbol);
+  void Step(uint32_t& state, uint32_t& length, Symbol symbol);
   uint32_t NewState(uint32_t length, uint32_t link, uint32_t firstEnd);
 
   std::vector<State> states_;
@@ -64,9 +62,14 @@ class SuffixAutomaton {
   // with twice as much.
   std::vector<Edge> edges_;
   std::size_t used_ = 0;  // slots of edges_ handed out
-  // The start state is left most often, so its edges are a direct table (0: none, as the
-  // start state is never a target).
-  std::array<uint32_t, 256> root_{};
+  // The start state is left most often, so its edges are a direct table by symbol (0: none,
+  // as the start state is never a target): for ids, as long as the largest id met, and
+  // cleared entry by entry, as a text may use few of many ids.
+  std::conditional_t<kBytes, std::array<uint32_t, 256>, std::vector<uint32_t>> root_{};
+  std::vector<Symbol> rootSymbols_;  // ids with an entry in root_
 };
+
+extern template class SuffixAutomaton<uint8_t>;
+extern template class SuffixAutomaton<uint32_t>;
 
 }  // namespace scoring
