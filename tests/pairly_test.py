@@ -154,7 +154,7 @@ class Refusals(unittest.TestCase):
     def test_unhashable_elements_and_non_sequences_raise_as_in_difflib(self):
         for a, b, call in [("a", [[1]], None), ([[1]], "a", "get_matching_blocks"),
                            ([1, [1]], [1], "find_longest_match"), ("a", 5, None),
-                           (None, "a", "ratio")]:
+                           (None, "a", "ratio"), ("a", None, "get_matching_blocks")]:
             raised = []
             for make in (pairly.SequenceMatcher,
                          lambda *s: difflib.SequenceMatcher(*s, autojunk=False)):

@@ -52,7 +52,10 @@ std::shared_ptr<const EncodedB> EncodeB(const py::object& b, py::dict& idsByElem
     const int kind = PyUnicode_KIND(b.ptr());
     const void* data = PyUnicode_DATA(b.ptr());
     encoded->text = true;
-    encoded->codeIds.assign(PyUnicode_MAX_CHAR_VALUE(b.ptr()) + 1, 0);
+    Py_UCS4 largest = 0;
+    for (Py_ssize_t i = 0; i < length; ++i)
+      largest = std::max(largest, PyUnicode_READ(kind, data, i));
+    encoded->codeIds.assign(std::size_t{largest} + 1, 0);
     encoded->ids.resize(static_cast<std::size_t>(length));
     for (Py_ssize_t i = 0; i < length; ++i) {
       uint32_t& id = encoded->codeIds[PyUnicode_READ(kind, data, i)];
@@ -130,7 +133,7 @@ class SequenceMatcher {
 
   py::object FindLongestMatch(const py::object& alo, const py::object& ahi, const py::object& blo,
                               const py::object& bhi) {
-    const std::shared_ptr<const EncodedB> b = encoded_;
+    const std::shared_ptr<const EncodedB> b = Encoded();
     const Py_ssize_t lengthA = py::len(a_);
     const auto lengthB = static_cast<Py_ssize_t>(b->ids.size());
     const Py_ssize_t lo1 = Index(alo), hi1 = ahi.is_none() ? lengthA : Index(ahi);
@@ -161,7 +164,7 @@ class SequenceMatcher {
   py::object GetMatchingBlocks() {
     if (!matching_blocks.is_none()) return matching_blocks;
     const uint64_t generation = generation_;
-    const std::shared_ptr<const EncodedB> b = encoded_;
+    const std::shared_ptr<const EncodedB> b = Encoded();
     const Py_ssize_t lengthA = py::len(a_);
     const auto lengthB = static_cast<Py_ssize_t>(b->ids.size());
     const std::vector<uint32_t> ids = EncodeA(*b, 0, lengthA);
@@ -215,6 +218,15 @@ class SequenceMatcher {
     const Py_ssize_t value = PyLong_AsSsize_t(index.ptr());
     if (value == -1 && PyErr_Occurred()) throw py::error_already_set();
     return value;
+  }
+
+  // b as numbers; for a b never set (None, as difflib's starts), what difflib raises for it.
+  std::shared_ptr<const EncodedB> Encoded() const {
+    if (!encoded_) {
+      py::len(a_);
+      py::len(b_);
+    }
+    return encoded_;
   }
 
   void Forget() {
