@@ -321,6 +321,37 @@ TEST(FastMatcher, BlocksOfBytesAndOfIdsAreTheBruteForces) {
   }
 }
 
+TEST(FastMatcher, IdsFollowedByManyDistinctOthers) {
+  // Id 0 before each of the others: the automaton's state for it has an edge for each, found
+  // through a table past a few; in the second case more than 65,535 of them.
+  std::mt19937 random(41);
+  for (const uint32_t others : {300u, 70000u}) {
+    std::vector<uint32_t> order(others);
+    std::iota(order.begin(), order.end(), 1u);
+    std::vector<uint32_t> a, b;
+    for (const uint32_t k : order) a.insert(a.end(), {0u, k});
+    if (others == 300) {
+      std::shuffle(order.begin(), order.end(), random);
+    } else {
+      std::reverse(order.begin(), order.end());
+    }
+    for (const uint32_t k : order) b.insert(b.end(), {0u, k});
+    const auto size = static_cast<int32_t>(a.size());
+    std::vector<MatchBlock> expected;
+    if (others == 300) {
+      ReferenceBlocks(a, b, 0, size, 0, size, expected);
+      std::sort(expected.begin(), expected.end(),
+                [](const MatchBlock& x, const MatchBlock& y) { return x.start1 < y.start1; });
+    } else {
+      // 0 2 0, the earliest longest, then the first 0 left of it.
+      expected = {{0, 0, 1}, {2, size - 4, 3}};
+    }
+    for (const MatcherTuning* tuning : {&kAutomatonOnly, &kDefault}) {
+      ASSERT_EQ(FastMatchBlocks(a, b, 1, size, 1, size, *tuning), expected) << others;
+    }
+  }
+}
+
 TEST(CountMatches, RaisesWhatThePlainScanRaises) {
   FillCodesForTest("ABC", "AB");
   using runtime::ErrorKind;

@@ -23,11 +23,53 @@ template <typename Symbol>
   for (uint32_t e = 0; e < inlineCount; ++e) {
     if (s.symbols[e] == symbol) return &s.targets[e];
   }
+  if constexpr (!kBytes) {
+    if (s.degree > kInline + kScanned) return FindIndexed(state, symbol);
+  }
   for (uint32_t e = kInline; e < s.degree; ++e) {
     Edge& edge = edges_[s.edges + e - kInline];
     if (edge.symbol == symbol) return &edge.target;
   }
   return nullptr;
+}
+
+namespace {
+
+std::size_t Home(uint64_t key, std::size_t slots) {
+  return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15u) >> 32) & (slots - 1);
+}
+
+}  // namespace
+
+template <typename Symbol>
+uint32_t* SuffixAutomaton<Symbol>::FindIndexed(uint32_t state, Symbol symbol) {
+  const uint64_t key = uint64_t{state} << 32 | symbol;
+  for (std::size_t at = Home(key, edgeIndex_.size());; at = (at + 1) & (edgeIndex_.size() - 1)) {
+    const IndexedEdge& slot = edgeIndex_[at];
+    if (slot.build != build_) return nullptr;
+    if (slot.key == key) return &edges_[states_[state].edges + slot.offset].target;
+  }
+}
+
+template <typename Symbol>
+void SuffixAutomaton<Symbol>::IndexEdge(uint32_t state, Symbol symbol, uint32_t offset) {
+  if (2 * (indexed_ + 1) > edgeIndex_.size()) {
+    std::vector<IndexedEdge> old;
+    ResizeOrThrow(old, std::max<uint64_t>(1024, 2 * static_cast<uint64_t>(edgeIndex_.size())));
+    old.swap(edgeIndex_);
+    indexed_ = 0;
+    for (const IndexedEdge& slot : old) {
+      if (slot.build == build_) {
+        IndexEdge(static_cast<uint32_t>(slot.key >> 32), static_cast<Symbol>(slot.key),
+                  slot.offset);
+      }
+    }
+  }
+  const uint64_t key = uint64_t{state} << 32 | symbol;
+  std::size_t at = Home(key, edgeIndex_.size());
+  while (edgeIndex_[at].build == build_) at = (at + 1) & (edgeIndex_.size() - 1);
+  edgeIndex_[at] = {key, offset, build_};
+  ++indexed_;
 }
 
 template <typename Symbol>
@@ -51,7 +93,7 @@ void SuffixAutomaton<Symbol>::AddEdge(uint32_t state, Symbol symbol, uint32_t ta
   }
   const uint32_t outside = s.degree - kInline;
   if (outside == s.capacity) {
-    const auto capacity = static_cast<uint16_t>(s.capacity == 0 ? 2 : 2 * s.capacity);
+    const auto capacity = static_cast<Degree>(s.capacity == 0 ? 2 : 2 * s.capacity);
     // Under 6n slots in all, but n may come close to 2^31: refuse rather than wrap.
     if (static_cast<uint64_t>(used_) + capacity >= kNone) throw std::bad_alloc();
     const auto moved = static_cast<uint32_t>(used_);
@@ -63,6 +105,12 @@ void SuffixAutomaton<Symbol>::AddEdge(uint32_t state, Symbol symbol, uint32_t ta
   }
   edges_[s.edges + outside] = {target, symbol};
   ++s.degree;
+  if constexpr (!kBytes) {
+    if (outside == kScanned) {
+      for (uint32_t e = 0; e < kScanned; ++e) IndexEdge(state, edges_[s.edges + e].symbol, e);
+    }
+    if (outside >= kScanned) IndexEdge(state, symbol, outside);
+  }
 }
 
 template <typename Symbol>
@@ -84,6 +132,12 @@ void SuffixAutomaton<Symbol>::Build(std::span<const Symbol> text, CancelCheck& c
   } else {
     for (const Symbol symbol : rootSymbols_) root_[symbol] = 0;
     rootSymbols_.clear();
+    // A new build number makes every entry stale; once the numbers come round, a clean table.
+    if (++build_ == 0) {
+      std::vector<IndexedEdge>().swap(edgeIndex_);
+      build_ = 1;
+    }
+    indexed_ = 0;
   }
   // At most 2n states, numbered below kNone.
   const uint64_t states = 2 * static_cast<uint64_t>(text.size()) + 1;
@@ -157,6 +211,8 @@ void SuffixAutomaton<Symbol>::Release() {
   if constexpr (!kBytes) {
     std::vector<uint32_t>().swap(root_);
     std::vector<Symbol>().swap(rootSymbols_);
+    std::vector<IndexedEdge>().swap(edgeIndex_);
+    indexed_ = 0;
   }
 }
 

@@ -38,17 +38,32 @@ class SuffixAutomaton {
     uint32_t target;
     uint32_t symbol;
   };
-  // 32 bytes: a lookup on most states reads one cache line and nothing else.
+  // A state's edges: at most 256 for bytes, any number for ids.
+  using Degree = std::conditional_t<kBytes, uint16_t, uint32_t>;
+  // 32 bytes for bytes: a lookup on most states reads one cache line and nothing else.
   struct State {
     uint32_t length;    // longest substring of the state
     uint32_t link;      // state of its longest proper suffix in another state
     uint32_t firstEnd;  // lowest end position of the state's substrings in the text
-    uint16_t degree;
-    uint16_t capacity;  // of its edges in edges_, beyond the inline ones
-    uint32_t edges;     // where those are
+    Degree degree;
+    Degree capacity;  // of its edges in edges_, beyond the inline ones
+    uint32_t edges;   // where those are
     Symbol symbols[kInline];
     uint32_t targets[kInline];
   };
+
+  // Ids: a state may have as many edges as there are distinct elements, and a scan of them
+  // at each step would make the work grow with their number. Past kScanned further edges, a
+  // state's further edges are found through a hash table by (state, symbol) instead, which
+  // holds their places among its further edges. Entries of earlier builds are stale.
+  static constexpr uint32_t kScanned = 8;
+  struct IndexedEdge {
+    uint64_t key;  // state << 32 | symbol
+    uint32_t offset;
+    uint32_t build;
+  };
+  uint32_t* FindIndexed(uint32_t state, Symbol symbol);
+  void IndexEdge(uint32_t state, Symbol symbol, uint32_t offset);
 
   void Build(std::span<const Symbol> text, CancelCheck& check);
   uint32_t* Find(uint32_t state, Symbol symbol);
@@ -66,7 +81,10 @@ class SuffixAutomaton {
   // as the start state is never a target): for ids, as long as the largest id met, and
   // cleared entry by entry, as a text may use few of many ids.
   std::conditional_t<kBytes, std::array<uint32_t, 256>, std::vector<uint32_t>> root_{};
-  std::vector<Symbol> rootSymbols_;  // ids with an entry in root_
+  std::vector<Symbol> rootSymbols_;     // ids with an entry in root_
+  std::vector<IndexedEdge> edgeIndex_;  // ids only; a power of two long, at most half full
+  std::size_t indexed_ = 0;
+  uint32_t build_ = 0;
 };
 
 extern template class SuffixAutomaton<uint8_t>;
