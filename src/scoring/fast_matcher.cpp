@@ -848,7 +848,7 @@ class Matcher {
 // Reports the blocks of the ranges (1-based and inclusive) as report(block), with 0-based
 // starts in the whole texts, in no particular order.
 template <typename Symbol, typename Report>
-void MatchRanges(std::span<const Symbol> first, std::span<const Symbol> second, int32_t start1,
+[[gnu::always_inline]] inline void MatchRanges(std::span<const Symbol> first, std::span<const Symbol> second, int32_t start1,
                  int32_t end1, int32_t start2, int32_t end2, int32_t alphabet,
                  const MatcherTuning& tuning, MatcherStats* stats, const Cancellation* cancellation,
                  Report& report) {
