@@ -56,7 +56,7 @@ class SuffixAutomaton {
   // at each step would make the work grow with their number. Past kScanned further edges, a
   // state's further edges are found through a hash table by (state, symbol) instead, which
   // holds their places among its further edges. Entries of earlier builds are stale.
-  static constexpr uint32_t kScanned = 8;
+  static constexpr uint32_t kScanned = 64;
   struct IndexedEdge {
     uint64_t key;  // state << 32 | symbol
     uint32_t offset;
