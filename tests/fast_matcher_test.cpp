@@ -18,7 +18,10 @@
 namespace {
 
 using scoring::Cancellation;
+using scoring::FastLongestBlock;
+using scoring::FastMatchBlocks;
 using scoring::FastMatchCount;
+using scoring::MatchBlock;
 using scoring::MatcherStats;
 using scoring::MatcherTuning;
 using scoring::PlainMatchCount;
@@ -244,6 +247,109 @@ TEST(FastMatcher, LargeInputsNeedNoDeepStack) {
   // Equal texts and a longer copy of one letter match whole.
   const Bytes longA = ToBytes(std::string(300001, 'A'));
   EXPECT_EQ(FastMatchCount(longA, longA, 1, 300000, 1, 300001), 300000);
+}
+
+// The blocks of the decomposition by brute force, written out here rather than borrowed from
+// the code under test: the longest block of the ranges, the first in the order of the starts
+// in the first text and then the second, then the same again to its right and to its left.
+template <typename Symbol>
+void ReferenceBlocks(const std::vector<Symbol>& a, const std::vector<Symbol>& b, int32_t lo1,
+                     int32_t hi1, int32_t lo2, int32_t hi2, std::vector<MatchBlock>& blocks) {
+  MatchBlock best;
+  for (int32_t i = lo1; i < hi1; ++i) {
+    for (int32_t j = lo2; j < hi2; ++j) {
+      int32_t k = 0;
+      while (i + k < hi1 && j + k < hi2 && a[i + k] == b[j + k]) ++k;
+      if (k > best.length) best = {i, j, k};
+    }
+  }
+  if (best.length == 0) return;
+  blocks.push_back(best);
+  ReferenceBlocks(a, b, best.start1 + best.length, hi1, best.start2 + best.length, hi2, blocks);
+  ReferenceBlocks(a, b, lo1, best.start1, lo2, best.start2, blocks);
+}
+
+// The same codes as ids: from `offset` 256 on the suffix array's symbols take two bytes, from
+// 65,535 on four.
+std::vector<uint32_t> ToIds(const Bytes& s, uint32_t offset) {
+  std::vector<uint32_t> ids;
+  for (const uint8_t c : s) ids.push_back(c + offset);
+  return ids;
+}
+
+// Blocks of bytes and of ids, and the longest block, against the brute force, every way.
+void ExpectSameBlocks(const Bytes& a, const Bytes& b, int32_t s1, int32_t e1, int32_t s2,
+                      int32_t e2) {
+  std::vector<MatchBlock> expected;
+  ReferenceBlocks(a, b, s1 - 1, e1, s2 - 1, e2, expected);
+  const MatchBlock longest = expected.empty() ? MatchBlock{} : expected.front();
+  std::sort(expected.begin(), expected.end(),
+            [](const MatchBlock& x, const MatchBlock& y) { return x.start1 < y.start1; });
+  const uint32_t offset = a.size() % 2 ? 256 : 65535;
+  const auto ids = ToIds(a, offset), otherIds = ToIds(b, offset);
+  for (const MatcherTuning* tuning : {&kAutomatonOnly, &kShortcutForced, &kDefault}) {
+    SCOPED_TRACE(testing::Message() << "budget " << tuning->automatonBudget
+                                    << "\n a=" << std::string(a.begin(), a.end())
+                                    << "\n b=" << std::string(b.begin(), b.end()) << "\n ranges "
+                                    << s1 << ".." << e1 << ", " << s2 << ".." << e2);
+    ASSERT_EQ(FastMatchBlocks(a, b, s1, e1, s2, e2, *tuning), expected);
+    ASSERT_EQ(FastMatchBlocks(ids, otherIds, s1, e1, s2, e2, *tuning), expected);
+    ASSERT_EQ(FastLongestBlock(a, b, s1, e1, s2, e2, *tuning), longest);
+    ASSERT_EQ(FastLongestBlock(ids, otherIds, s1, e1, s2, e2, *tuning), longest);
+  }
+}
+
+TEST(FastMatcher, BlocksOfBytesAndOfIdsAreTheBruteForces) {
+  RandomTexts random(37);
+  for (int trial = 0; trial < 1500; ++trial) {
+    const int alphabet = std::vector<int>{1, 2, 3, 26}[static_cast<std::size_t>(trial % 4)];
+    const Bytes a = random.Text(random.Between(0, 60), alphabet);
+    const Bytes b = trial % 3 == 0 ? random.Edited(a, 10, alphabet)
+                                   : random.Text(random.Between(0, 60), alphabet);
+    ExpectSameBlocks(a, b, 1, Size(a), 1, Size(b));
+    if (HasFatalFailure()) return;
+    if (Size(a) > 2 && Size(b) > 2) {
+      ExpectSameBlocks(a, b, 2, Size(a) - 1, 1 + Size(b) / 3, Size(b));
+      if (HasFatalFailure()) return;
+    }
+  }
+  // Long enough for the index, its groupings and the reach search, which ids reach without
+  // the tables of short blocks.
+  for (int percent : {3, 30}) {
+    const Bytes a = random.Text(1200, 4), b = random.Edited(a, percent, 4);
+    ExpectSameBlocks(a, b, 1, Size(a), 1, Size(b));
+  }
+}
+
+TEST(FastMatcher, IdsFollowedByManyDistinctOthers) {
+  // Id 0 before each of the others: the automaton's state for it has an edge for each, found
+  // through a table past a few; in the second case more than 65,535 of them.
+  std::mt19937 random(41);
+  for (const uint32_t others : {300u, 70000u}) {
+    std::vector<uint32_t> order(others);
+    std::iota(order.begin(), order.end(), 1u);
+    std::vector<uint32_t> a, b;
+    for (const uint32_t k : order) a.insert(a.end(), {0u, k});
+    if (others == 300) {
+      std::shuffle(order.begin(), order.end(), random);
+    } else {
+      std::reverse(order.begin(), order.end());
+    }
+    for (const uint32_t k : order) b.insert(b.end(), {0u, k});
+    const auto size = static_cast<int32_t>(a.size());
+    std::vector<MatchBlock> expected;
+    if (others == 300) {
+      ReferenceBlocks(a, b, 0, size, 0, size, expected);
+      std::sort(expected.begin(), expected.end(),
+                [](const MatchBlock& x, const MatchBlock& y) { return x.start1 < y.start1; });
+    } else {
+      // 0 2 0, the earliest longest, then the first 0 left of it.
+      expected = {{0, 0, 1}, {2, size - 4, 3}};
+    }
+    for (const MatcherTuning* tuning : {&kAutomatonOnly, &kDefault}) {
+      ASSERT_EQ(FastMatchBlocks(a, b, 1, size, 1, size, *tuning), expected) << others;
+    }
+  }
 }
 
 TEST(CountMatches, RaisesWhatThePlainScanRaises) {

@@ -154,6 +154,21 @@ TEST(Scorer, PairReportsRuntimeErrorsAndUsage) {
   }
 }
 
+TEST(Scorer, BlocksComeFirstAsTheScoreCountedThem) {
+  // 0-based "I J SIZE" in the order of the first name, upper-cased: J and N make 125%.
+  EXPECT_EQ(RunScorer({u"--blocks", u"john", u"JANE"}).output, "0 0 1\n3 2 1\n1.25\n125%\n");
+  EXPECT_EQ(RunScorer({u"--blocks", u"xyzAB", u"ABxyz"}).output, "0 2 3\n1.5\n150%\n");
+  // Names equal once upper-cased, or an empty one, score without a count: no blocks.
+  EXPECT_EQ(RunScorer({u"--blocks", u"anna", u"ANNA"}).output, "1\n100%\n");
+  EXPECT_EQ(RunScorer({u"--blocks", u"", u"SITA"}).output, "warning: Enter Your Name!!!\n0\n0%\n");
+  const ScorerRun error = RunScorer({u"--blocks", u"A", u"\u3042"});
+  EXPECT_EQ(error.exitCode, 1);
+  EXPECT_EQ(error.output, "");
+  EXPECT_EQ(RunScorer({u"--blocks", u"A", u"B", u"C"}).exitCode, 2);
+  // Without a third argument it is a name, as before.
+  EXPECT_EQ(RunScorer({u"--blocks", u"--BLOCKS"}).output, "1\n100%\n");
+}
+
 TEST(Scorer, BatchScoresEachLineWithoutWarnings) {
   const ScorerRun run = RunScorer({u"--batch"},
                                   "ABC\tABD\n\t\nJOHN\tJANE\r\nA\t\nAB\tAB\tX\n"

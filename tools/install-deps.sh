@@ -22,7 +22,8 @@ run_packages="cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 go
   wine wine64 fonts-wine"
 test_packages="$run_packages g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 xvfb xauth x11-utils imagemagick icoutils
-  locales zip git python3 python3-pil unicode-data fonts-dejavu-core"
+  locales zip git python3 python3-pil unicode-data fonts-dejavu-core python3-dev pybind11-dev
+  python3-hypothesis python3-venv"
 # Wine takes its code page and number format from LANG; without the locale generated it
 # silently falls back to code page 1252 with a decimal point.
 test_locales="en_US.UTF-8 de_DE.UTF-8 ja_JP.UTF-8 ru_RU.UTF-8 cs_CZ.UTF-8"

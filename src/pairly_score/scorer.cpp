@@ -10,6 +10,7 @@
 #include "calculate/calculate.h"
 #include "calculate/text_calculate_view.h"
 #include "runtime/text.h"
+#include "scoring/module1.h"
 
 namespace pairly_score {
 namespace {
@@ -17,7 +18,8 @@ namespace {
 using runtime::Utf16ToUtf8;
 
 constexpr const char* kUsage =
-    "usage: pairly-score NAME1 NAME2\n"
+    "usage: pairly-score [--blocks] NAME1 NAME2\n"
+    "           --blocks: first the blocks the score counted, a line \"I J SIZE\" each\n"
     "       pairly-score --batch [--jobs N]\n"
     "           reads NAME1<TAB>NAME2 lines from standard input; large inputs are scored on\n"
     "           N threads (by default one per processor), the results in input order\n";
@@ -62,9 +64,17 @@ std::string ErrorText(runtime::ErrorKind kind) {
 }
 
 std::vector<std::string> ScorePair(const std::u16string& name1, const std::u16string& name2,
-                                   const runtime::TextServices& text) {
+                                   const runtime::TextServices& text,
+                                   std::vector<scoring::MatchBlock>* blocks) {
   calculate::TextCalculateView view(name1, name2);
-  calculate::Calculate(view, text);
+  if (blocks) {
+    // Calculate's steps, with the score's blocks kept.
+    const calculate::Names names = calculate::ReadNames(view);
+    calculate::ShowScore(
+        view, Module1::NameMatchScore(names.person1, names.person2, text, nullptr, blocks), text);
+  } else {
+    calculate::Calculate(view, text);
+  }
   std::vector<std::string> lines;
   for (const std::u16string& message : view.Messages()) {
     lines.push_back("warning: " + Utf16ToUtf8(message));
@@ -84,19 +94,26 @@ int Main(const std::vector<std::u16string>& arguments, InputSource& input, std::
     }
     return ScoreBatch(input, output, errors, text, *jobs);
   }
-  if (arguments.size() != 2) {
+  const bool withBlocks = arguments.size() == 3 && arguments[0] == u"--blocks";
+  if (arguments.size() != 2 && !withBlocks) {
     errors << kUsage;
     return 2;
   }
+  const std::u16string& name1 = arguments[withBlocks ? 1 : 0];
+  const std::u16string& name2 = arguments[withBlocks ? 2 : 1];
   const auto fail = [&](const std::string& why) {
     output.flush();
     errors << "pairly-score: " << why << '\n';
     return 1;
   };
   try {
-    for (const std::string& line : ScorePair(arguments[0], arguments[1], text)) {
-      output << line << '\n';
+    std::vector<scoring::MatchBlock> blocks;
+    const std::vector<std::string> lines =
+        ScorePair(name1, name2, text, withBlocks ? &blocks : nullptr);
+    for (const scoring::MatchBlock& block : blocks) {
+      output << block.start1 << ' ' << block.start2 << ' ' << block.length << '\n';
     }
+    for (const std::string& line : lines) output << line << '\n';
   } catch (const runtime::RuntimeError& error) {
     return fail(ErrorText(error.Kind()));
   } catch (const std::bad_alloc&) {

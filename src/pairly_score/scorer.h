@@ -8,6 +8,7 @@
 
 #include "runtime/runtime_error.h"
 #include "runtime/text_services.h"
+#include "scoring/match_block.h"
 
 namespace pairly_score {
 
@@ -40,9 +41,11 @@ class StreamInput : public InputSource {
 inline constexpr int kMaxJobs = 256;
 
 // What one Calculate click on these names shows, as lines: "warning: ..." for each message
-// box, then result2's caption, then Result's caption. A runtime error propagates.
+// box, then result2's caption, then Result's caption. A runtime error propagates. With
+// `blocks`, they receive the blocks the score counted (Module1::NameMatchScore).
 std::vector<std::string> ScorePair(const std::u16string& name1, const std::u16string& name2,
-                                   const runtime::TextServices& text);
+                                   const runtime::TextServices& text,
+                                   std::vector<scoring::MatchBlock>* blocks = nullptr);
 
 // Reads UTF-8 lines "NAME1<TAB>NAME2" and writes "RESULT2<TAB>RESULT" for each, in input
 // order, scoring large inputs on up to `jobs` threads. Stops at the first bad line (malformed

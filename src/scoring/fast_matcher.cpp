@@ -15,10 +15,13 @@
 namespace scoring {
 namespace {
 
-int32_t PlainScan(std::span<const uint8_t> first, std::span<const uint8_t> second, int32_t start1,
-                  int32_t end1, int32_t start2, int32_t end2, CancelCheck& check) {
-  if (!(start1 <= end1 && start2 <= end2 && start1 > 0 && start2 > 0)) return 0;
-
+// The plain scan's block in two ranges (1-based and inclusive, as in PlainMatchCount): its
+// starts are 1-based too.
+template <typename Symbol>
+[[gnu::always_inline]] inline MatchBlock PlainLongest(std::span<const Symbol> first,
+                                                      std::span<const Symbol> second,
+                                                      int32_t start1, int32_t end1, int32_t start2,
+                                                      int32_t end2, CancelCheck& check) {
   // 64-bit positions: a run may reach one past INT32_MAX.
   int32_t best = 0, bestI = 0, bestJ = 0;
   for (int64_t i = start1; i <= end1; ++i) {
@@ -40,10 +43,21 @@ int32_t PlainScan(std::span<const uint8_t> first, std::span<const uint8_t> secon
     // Counted a row at a time: a row is short wherever the scan is used.
     check.Add(walked + end2 - start2 + 1, WorkStage::kPlainScan);
   }
-  if (best == 0) return 0;
-  const int32_t right = PlainScan(first, second, bestI + best, end1, bestJ + best, end2, check);
-  const int32_t left = PlainScan(first, second, start1, bestI - 1, start2, bestJ - 1, check);
-  return best + right + left;
+  return {bestI, bestJ, best};
+}
+
+// Reports each block of the ranges as report(block), with 1-based starts, the block itself
+// first, then those to its right, then those to its left.
+template <typename Symbol, typename Report>
+void PlainScan(std::span<const Symbol> first, std::span<const Symbol> second, int32_t start1,
+               int32_t end1, int32_t start2, int32_t end2, CancelCheck& check, Report& report) {
+  if (!(start1 <= end1 && start2 <= end2 && start1 > 0 && start2 > 0)) return;
+  const MatchBlock block = PlainLongest(first, second, start1, end1, start2, end2, check);
+  if (block.length == 0) return;
+  report(block);
+  PlainScan(first, second, block.start1 + block.length, end1, block.start2 + block.length, end2,
+            check, report);
+  PlainScan(first, second, start1, block.start1 - 1, start2, block.start2 - 1, check, report);
 }
 
 }  // namespace
@@ -51,7 +65,10 @@ int32_t PlainScan(std::span<const uint8_t> first, std::span<const uint8_t> secon
 int32_t PlainMatchCount(std::span<const uint8_t> first, std::span<const uint8_t> second,
                         int32_t start1, int32_t end1, int32_t start2, int32_t end2) {
   CancelCheck uncancellable;
-  return PlainScan(first, second, start1, end1, start2, end2, uncancellable);
+  int32_t total = 0;
+  auto add = [&](const MatchBlock& block) { total += block.length; };
+  PlainScan(first, second, start1, end1, start2, end2, uncancellable, add);
+  return total;
 }
 
 namespace {
@@ -108,26 +125,40 @@ inline void Prefetch([[maybe_unused]] const void* address) {
 // in the second text; one pass regroups for a new length. Each first-text position's longest
 // match anywhere in the second text ("reach") leads the search for long blocks.
 // Memory, a symbol of both texts: 12 bytes (the array, its common prefixes, each first-text
-// position's rank and reach), up to 8 more once grouped, 13 at most while it is built.
+// position's rank and reach), up to 8 more once grouped, 13 at most while it is built (more
+// for ids, whose text for the sorting takes up to 4 bytes a symbol).
+template <typename Symbol>
 class EqualBlockIndex {
  public:
-  EqualBlockIndex(std::span<const uint8_t> first, std::span<const uint8_t> second,
+  // Ids are below `alphabet`; bytes number their codes in use themselves.
+  EqualBlockIndex(std::span<const Symbol> first, std::span<const Symbol> second, int32_t alphabet,
                   CancelCheck& check)
       : first_(first),
         second_(second),
         firstSize_(static_cast<int32_t>(first.size())),
         secondSize_(static_cast<int32_t>(second.size())),
         check_(check) {
-    // The codes in use, numbered from 0 in order.
-    for (const auto text : {first, second}) {
-      check_.ForEach(std::size_t{0}, text.size(), WorkStage::kIndex,
-                     [&](std::size_t i) { symbol_[text[i]] = 1; });
-    }
-    for (uint16_t& s : symbol_) {
-      if (s != 0) s = static_cast<uint16_t>(symbols_++);
+    if constexpr (kBytes) {
+      // The codes in use, numbered from 0 in order.
+      for (const auto text : {first, second}) {
+        check_.ForEach(std::size_t{0}, text.size(), WorkStage::kIndex,
+                       [&](std::size_t i) { symbol_[text[i]] = 1; });
+      }
+      for (uint16_t& s : symbol_) {
+        if (s != 0) s = static_cast<uint16_t>(symbols_++);
+      }
+    } else {
+      symbols_ = alphabet;
     }
     {
-      SuffixArray array = symbols_ <= 254 ? BuildArray<uint8_t>() : BuildArray<uint16_t>();
+      SuffixArray array;
+      if (symbols_ <= 254) {
+        array = BuildArray<uint8_t>();
+      } else if (kBytes || symbols_ <= 65534) {
+        array = BuildArray<uint16_t>();
+      } else {
+        array = BuildArray<int32_t>();
+      }
       order_ = std::move(array.order);
       prefix_ = std::move(array.prefix);
     }
@@ -287,18 +318,18 @@ class EqualBlockIndex {
 
   // Calls visit(start, number) for each block of length_ in the text, by a rolling number.
   template <typename Visit>
-  void ForEachBlock(std::span<const uint8_t> text, Visit visit) const {
+  void ForEachBlock(std::span<const Symbol> text, Visit visit) const {
     const auto length = static_cast<std::size_t>(length_);
     if (text.size() < length) return;
     uint64_t top = 1;  // the weight of a block's first symbol
     for (std::size_t k = 1; k < length; ++k) top *= symbols_;
     uint64_t number = 0;
-    for (std::size_t k = 0; k + 1 < length; ++k) number = number * symbols_ + symbol_[text[k]];
+    for (std::size_t k = 0; k + 1 < length; ++k) number = number * symbols_ + Code(text[k]);
     check_.ForEach(std::size_t{0}, text.size() - length + 1, WorkStage::kSearch,
                    [&](std::size_t start) {
-                     number = number * symbols_ + symbol_[text[start + length - 1]];
+                     number = number * symbols_ + Code(text[start + length - 1]);
                      visit(static_cast<int32_t>(start), number);
-                     number -= symbol_[text[start]] * top;
+                     number -= Code(text[start]) * top;
                    });
   }
 
@@ -398,20 +429,29 @@ class EqualBlockIndex {
     });
   }
 
-  template <typename Symbol>
+  // A symbol's number among those in use.
+  uint32_t Code(Symbol symbol) const {
+    if constexpr (kBytes) {
+      return symbol_[symbol];
+    } else {
+      return symbol;
+    }
+  }
+
+  template <typename Stored>
   SuffixArray BuildArray() const {
     // first, a separator, second, and the final 0: the separator and the end stop every
     // common prefix at the end of its own text.
-    Buffer<Symbol> text;
+    Buffer<Stored> text;
     ResizeOrThrow(text, static_cast<uint64_t>(first_.size()) + second_.size() + 2);
-    Symbol* out = text.data();
+    Stored* out = text.data();
     for (const auto codes : {first_, second_}) {
       check_.ForEach(std::size_t{0}, codes.size(), WorkStage::kIndex,
-                     [&](std::size_t i) { *out++ = static_cast<Symbol>(symbol_[codes[i]] + 2); });
+                     [&](std::size_t i) { *out++ = static_cast<Stored>(Code(codes[i]) + 2); });
       *out++ = 1;
     }
     out[-1] = 0;
-    return BuildSuffixArray(std::span<const Symbol>(text), symbols_ + 2, check_);
+    return BuildSuffixArray(std::span<const Stored>(text), symbols_ + 2, check_);
   }
 
   // The lowest start in the item's second range of the block of `length` at first-text
@@ -447,13 +487,15 @@ class EqualBlockIndex {
     return found;
   }
 
-  std::span<const uint8_t> first_;
-  std::span<const uint8_t> second_;
+  static constexpr bool kBytes = sizeof(Symbol) == 1;
+
+  std::span<const Symbol> first_;
+  std::span<const Symbol> second_;
   int32_t firstSize_;
   int32_t secondSize_;
   CancelCheck& check_;
   std::array<uint16_t, 256> symbol_{};  // by code: the code's number among those in use
-  int32_t symbols_ = 0;                 // codes in use
+  int32_t symbols_ = 0;                 // codes in use (ids: the alphabet)
   int32_t length_ = 0;                  // 0: not grouped yet
   Buffer<int32_t> order_;
   Buffer<int32_t> prefix_;
@@ -570,11 +612,18 @@ class ShortBlockTable {
 
 static_assert(kLongBlock - 1 <= ShortBlockTable::kLongest);
 
+template <typename Symbol>
 class Matcher {
  public:
-  Matcher(std::span<const uint8_t> first, std::span<const uint8_t> second,
+  // Ids are below `alphabet`; bytes need none.
+  Matcher(std::span<const Symbol> first, std::span<const Symbol> second, int32_t alphabet,
           const MatcherTuning& tuning, MatcherStats& stats, CancelCheck& check)
-      : first_(first), second_(second), tuning_(tuning), stats_(stats), check_(check) {
+      : first_(first),
+        second_(second),
+        alphabet_(alphabet),
+        tuning_(tuning),
+        stats_(stats),
+        check_(check) {
     const auto size = static_cast<int64_t>(first.size()) + static_cast<int64_t>(second.size()) + 2;
     // The suffix array's positions are 32-bit.
     indexPossible_ = size <= std::numeric_limits<int32_t>::max();
@@ -586,13 +635,14 @@ class Matcher {
         tuning.automatonBudget < 0 ? kLargestAutomatonPass : std::numeric_limits<int64_t>::max();
   }
 
-  int64_t Count() {
+  // Reports every block of the decomposition as report(block), in no particular order.
+  template <typename Report>
+  void Run(Report& report) {
     const auto size1 = static_cast<int32_t>(first_.size());
     const auto size2 = static_cast<int32_t>(second_.size());
     Push({0, size1, 0, size2, std::min(size1, size2)});
     if (forced_ && indexPossible_) BuildIndex();
 
-    int64_t total = 0;
     while (!pending_.empty()) {
       if (index_) std::pop_heap(pending_.begin(), pending_.end(), LowerBound);
       Pending item = pending_.back();
@@ -601,9 +651,13 @@ class Matcher {
       check_.Add(kRangeUnits, WorkStage::kRanges);
       if (static_cast<int64_t>(item.size1) * item.size2 <= tuning_.plainScanPairs) {
         ++stats_.plainScans;
-        total += PlainScan(first_.subspan(static_cast<std::size_t>(item.start1)),
-                           second_.subspan(static_cast<std::size_t>(item.start2)), 1, item.size1, 1,
-                           item.size2, check_);
+        auto shifted = [&](const MatchBlock& found) {
+          report(MatchBlock{item.start1 + found.start1 - 1, item.start2 + found.start2 - 1,
+                            found.length});
+        };
+        PlainScan(first_.subspan(static_cast<std::size_t>(item.start1)),
+                  second_.subspan(static_cast<std::size_t>(item.start2)), 1, item.size1, 1,
+                  item.size2, check_, shifted);
         continue;
       }
       MatchBlock block;
@@ -612,8 +666,9 @@ class Matcher {
         continue;
       }
       if (block.length == 0) continue;
-      total += block.length;
-      // Right of the block, then left of it; the order is free, as only the sum is kept.
+      report(block);
+      // Right of the block, then left of it; the order is free, as the blocks are sorted
+      // where their order matters.
       Push({block.start1 + block.length, item.start1 + item.size1 - block.start1 - block.length,
             block.start2 + block.length, item.start2 + item.size2 - block.start2 - block.length,
             block.length});
@@ -623,7 +678,26 @@ class Matcher {
 
       if (!index_ && indexPossible_ && stats_.automatonCharacters > budget_) BuildIndex();
     }
-    return total;
+  }
+
+  // The first block of the decomposition alone: the earliest longest block of the texts.
+  MatchBlock Longest() {
+    const auto size1 = static_cast<int32_t>(first_.size());
+    const auto size2 = static_cast<int32_t>(second_.size());
+    Pending item{0, size1, 0, size2, std::min(size1, size2)};
+    MatchBlock block;
+    if (item.bound <= 0) return block;
+    if (static_cast<int64_t>(size1) * size2 <= tuning_.plainScanPairs) {
+      ++stats_.plainScans;
+      block = PlainLongest(first_, second_, 1, size1, 1, size2, check_);
+      return block.length == 0 ? MatchBlock{}
+                               : MatchBlock{block.start1 - 1, block.start2 - 1, block.length};
+    }
+    if (forced_ && indexPossible_) BuildIndex();
+    // Each round without a block has learnt a lower bound, down to 0 at most.
+    while (!LongestBlock(item, block)) {
+    }
+    return block;
   }
 
  private:
@@ -638,7 +712,7 @@ class Matcher {
 
   void BuildIndex() {
     automaton_.Release();  // kept from larger ranges than are likely to come
-    index_ = std::make_unique<EqualBlockIndex>(first_, second_, check_);
+    index_ = std::make_unique<EqualBlockIndex<Symbol>>(first_, second_, alphabet_, check_);
     stats_.indexBuilt = true;
     credit_ = stats_.automatonCharacters;
     std::make_heap(pending_.begin(), pending_.end(), LowerBound);
@@ -650,11 +724,11 @@ class Matcher {
     credit_ = forced_ ? 0 : std::max<int64_t>(credit_ - index_->Size(), 0);
   }
 
-  std::span<const uint8_t> First(const Pending& item) const {
+  std::span<const Symbol> First(const Pending& item) const {
     return first_.subspan(static_cast<std::size_t>(item.start1),
                           static_cast<std::size_t>(item.size1));
   }
-  std::span<const uint8_t> Second(const Pending& item) const {
+  std::span<const Symbol> Second(const Pending& item) const {
     return second_.subspan(static_cast<std::size_t>(item.start2),
                            static_cast<std::size_t>(item.size2));
   }
@@ -713,10 +787,11 @@ class Matcher {
   // of a range whose short side is short. So: a grouping for a range with no short side, or
   // once the tables have cost a few passes over both texts since the last grouping; the grouping
   // when it is there, for as long as it does not cost the range more than a table would;
-  // otherwise a table.
+  // otherwise a table. Ids have no tables (a block of them is no 64-bit number): always
+  // the grouping.
   bool ShortBlock(Pending& item, MatchBlock& block) {
     const int64_t work = static_cast<int64_t>(item.size1) + item.size2;
-    const bool tabled = std::min(item.size1, item.size2) <= tuning_.shortTableSide;
+    const bool tabled = kBytes && std::min(item.size1, item.size2) <= tuning_.shortTableSide;
     if (index_->Length() != item.bound &&
         (!tabled || shortCredit_ >= kTablePasses * index_->Size())) {
       Regroup(item.bound);
@@ -736,20 +811,25 @@ class Matcher {
       }
     }
     // Down from the bound: usually the bound itself or one less.
-    for (int32_t length = item.bound; length > 0; --length) {
-      ++stats_.shortTableSearches;
-      shortCredit_ += work;
-      if (shortTable_.FindEarliest(First(item), Second(item), length, block, check_)) {
-        block.start1 += item.start1;
-        block.start2 += item.start2;
-        return true;
+    if constexpr (kBytes) {
+      for (int32_t length = item.bound; length > 0; --length) {
+        ++stats_.shortTableSearches;
+        shortCredit_ += work;
+        if (shortTable_.FindEarliest(First(item), Second(item), length, block, check_)) {
+          block.start1 += item.start1;
+          block.start2 += item.start2;
+          return true;
+        }
       }
     }
     return true;
   }
 
-  std::span<const uint8_t> first_;
-  std::span<const uint8_t> second_;
+  static constexpr bool kBytes = sizeof(Symbol) == 1;
+
+  std::span<const Symbol> first_;
+  std::span<const Symbol> second_;
+  int32_t alphabet_;
   const MatcherTuning& tuning_;
   MatcherStats& stats_;
   CancelCheck& check_;
@@ -760,18 +840,19 @@ class Matcher {
   int64_t credit_ = 0;       // automaton work since the last grouping
   int64_t shortCredit_ = 0;  // table work since the last grouping
   std::vector<Pending> pending_;
-  SuffixAutomaton automaton_;
-  ShortBlockTable shortTable_;
-  std::unique_ptr<EqualBlockIndex> index_;
+  SuffixAutomaton<Symbol> automaton_;
+  ShortBlockTable shortTable_;  // bytes only
+  std::unique_ptr<EqualBlockIndex<Symbol>> index_;
 };
 
-}  // namespace
-
-int32_t FastMatchCount(std::span<const uint8_t> first, std::span<const uint8_t> second,
-                       int32_t start1, int32_t end1, int32_t start2, int32_t end2,
-                       const MatcherTuning& tuning, MatcherStats* stats,
-                       const Cancellation* cancellation) {
-  if (!(start1 <= end1 && start2 <= end2 && start1 > 0 && start2 > 0)) return 0;
+// Reports the blocks of the ranges (1-based and inclusive) as report(block), with 0-based
+// starts in the whole texts, in no particular order.
+template <typename Symbol, typename Report>
+[[gnu::always_inline]] inline void MatchRanges(std::span<const Symbol> first, std::span<const Symbol> second, int32_t start1,
+                 int32_t end1, int32_t start2, int32_t end2, int32_t alphabet,
+                 const MatcherTuning& tuning, MatcherStats* stats, const Cancellation* cancellation,
+                 Report& report) {
+  if (!(start1 <= end1 && start2 <= end2 && start1 > 0 && start2 > 0)) return;
   MatcherStats ignored;
   MatcherStats& out = stats ? *stats : ignored;
   CancelCheck check(cancellation);
@@ -780,19 +861,119 @@ int32_t FastMatchCount(std::span<const uint8_t> first, std::span<const uint8_t> 
   const auto size2 = static_cast<int64_t>(end2) - start2 + 1;
   if (size1 * size2 <= tuning.plainScanPairs) {
     ++out.plainScans;
-    return PlainScan(first, second, start1, end1, start2, end2, check);
+    auto zeroBased = [&](const MatchBlock& block) {
+      report(MatchBlock{block.start1 - 1, block.start2 - 1, block.length});
+    };
+    PlainScan(first, second, start1, end1, start2, end2, check, zeroBased);
+    return;
   }
   try {
-    Matcher matcher(
+    Matcher<Symbol> matcher(
         first.subspan(static_cast<std::size_t>(start1) - 1, static_cast<std::size_t>(size1)),
         second.subspan(static_cast<std::size_t>(start2) - 1, static_cast<std::size_t>(size2)),
-        tuning, out, check);
-    // At most min(size1, size2), so it fits.
-    return static_cast<int32_t>(matcher.Count());
+        alphabet, tuning, out, check);
+    auto shifted = [&](const MatchBlock& block) {
+      report(MatchBlock{start1 - 1 + block.start1, start2 - 1 + block.start2, block.length});
+    };
+    matcher.Run(shifted);
   } catch (const std::length_error&) {
     // A container asked for more than the address space holds: out of memory all the same.
     throw std::bad_alloc();
   }
+}
+
+template <typename Symbol>
+std::vector<MatchBlock> SortedBlocks(std::span<const Symbol> first, std::span<const Symbol> second,
+                                     int32_t start1, int32_t end1, int32_t start2, int32_t end2,
+                                     int32_t alphabet, const MatcherTuning& tuning,
+                                     MatcherStats* stats, const Cancellation* cancellation) {
+  std::vector<MatchBlock> blocks;
+  auto keep = [&](const MatchBlock& block) { blocks.push_back(block); };
+  MatchRanges(first, second, start1, end1, start2, end2, alphabet, tuning, stats, cancellation,
+              keep);
+  // Blocks never cross: in the order of the first text, they are in that of the second.
+  std::sort(blocks.begin(), blocks.end(),
+            [](const MatchBlock& x, const MatchBlock& y) { return x.start1 < y.start1; });
+  return blocks;
+}
+
+template <typename Symbol>
+MatchBlock Longest(std::span<const Symbol> first, std::span<const Symbol> second, int32_t start1,
+                   int32_t end1, int32_t start2, int32_t end2, int32_t alphabet,
+                   const MatcherTuning& tuning, MatcherStats* stats,
+                   const Cancellation* cancellation) {
+  if (!(start1 <= end1 && start2 <= end2 && start1 > 0 && start2 > 0)) return {};
+  MatcherStats ignored;
+  CancelCheck check(cancellation);
+  try {
+    Matcher<Symbol> matcher(
+        first.subspan(static_cast<std::size_t>(start1) - 1,
+                      static_cast<std::size_t>(end1) - static_cast<std::size_t>(start1) + 1),
+        second.subspan(static_cast<std::size_t>(start2) - 1,
+                       static_cast<std::size_t>(end2) - static_cast<std::size_t>(start2) + 1),
+        alphabet, tuning, stats ? *stats : ignored, check);
+    const MatchBlock block = matcher.Longest();
+    if (block.length == 0) return {};
+    return {start1 - 1 + block.start1, start2 - 1 + block.start2, block.length};
+  } catch (const std::length_error&) {
+    throw std::bad_alloc();
+  }
+}
+
+// The alphabet of two texts of ids: one more than the largest.
+int32_t IdAlphabet(std::span<const uint32_t> first, std::span<const uint32_t> second) {
+  uint32_t largest = 0;
+  for (const auto text : {first, second}) {
+    for (const uint32_t id : text) largest = std::max(largest, id);
+  }
+  // The suffix array numbers them from 2, in 32 bits.
+  if (largest >= kIdLimit) throw std::invalid_argument("an id beyond the matcher's range");
+  return static_cast<int32_t>(largest) + 1;
+}
+
+}  // namespace
+
+int32_t FastMatchCount(std::span<const uint8_t> first, std::span<const uint8_t> second,
+                       int32_t start1, int32_t end1, int32_t start2, int32_t end2,
+                       const MatcherTuning& tuning, MatcherStats* stats,
+                       const Cancellation* cancellation) {
+  int64_t total = 0;
+  auto add = [&](const MatchBlock& block) { total += block.length; };
+  MatchRanges(first, second, start1, end1, start2, end2, 0, tuning, stats, cancellation, add);
+  // At most min(size1, size2), so it fits.
+  return static_cast<int32_t>(total);
+}
+
+std::vector<MatchBlock> FastMatchBlocks(std::span<const uint8_t> first,
+                                        std::span<const uint8_t> second, int32_t start1,
+                                        int32_t end1, int32_t start2, int32_t end2,
+                                        const MatcherTuning& tuning, MatcherStats* stats,
+                                        const Cancellation* cancellation) {
+  return SortedBlocks(first, second, start1, end1, start2, end2, 0, tuning, stats, cancellation);
+}
+
+std::vector<MatchBlock> FastMatchBlocks(std::span<const uint32_t> first,
+                                        std::span<const uint32_t> second, int32_t start1,
+                                        int32_t end1, int32_t start2, int32_t end2,
+                                        const MatcherTuning& tuning, MatcherStats* stats,
+                                        const Cancellation* cancellation) {
+  return SortedBlocks(first, second, start1, end1, start2, end2, IdAlphabet(first, second), tuning,
+                      stats, cancellation);
+}
+
+MatchBlock FastLongestBlock(std::span<const uint8_t> first, std::span<const uint8_t> second,
+                            int32_t start1, int32_t end1, int32_t start2, int32_t end2,
+                            const MatcherTuning& tuning, MatcherStats* stats,
+                            const Cancellation* cancellation) {
+  return Longest(first, second, start1, end1, start2, end2, 0, tuning, stats, cancellation);
+}
+
+MatchBlock FastLongestBlock(std::span<const uint32_t> first, std::span<const uint32_t> second,
+                            int32_t start1, int32_t end1, int32_t start2, int32_t end2,
+                            const MatcherTuning& tuning, MatcherStats* stats,
+                            const Cancellation* cancellation) {
+  return Longest(first, second, start1, end1, start2, end2, IdAlphabet(first, second), tuning,
+                 stats, cancellation);
 }
 
 }  // namespace scoring

@@ -1,12 +1,16 @@
 // The matched-character count of two code ranges (see Module1::CountMatches), computed two
 // ways with identical results: the plain scan, quick for names but cubic on long texts, and
-// a fast matcher for texts of any length that makes the very same block choices.
+// a fast matcher for texts of any length that makes the very same block choices. The fast
+// matcher also gives the blocks themselves, of codes or of ids for any other elements.
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <span>
+#include <vector>
 
 #include "scoring/cancellation.h"
+#include "scoring/match_block.h"
 
 namespace scoring {
 
@@ -61,5 +65,39 @@ int32_t FastMatchCount(std::span<const uint8_t> first, std::span<const uint8_t> 
                        int32_t start1, int32_t end1, int32_t start2, int32_t end2,
                        const MatcherTuning& tuning = {}, MatcherStats* stats = nullptr,
                        const Cancellation* cancellation = nullptr);
+
+// The blocks FastMatchCount counts (the same work; up to 12 bytes more a block), with 0-based
+// starts in the whole texts, in the order of their starts in the first text, which is also
+// their order in the second.
+std::vector<MatchBlock> FastMatchBlocks(std::span<const uint8_t> first,
+                                        std::span<const uint8_t> second, int32_t start1,
+                                        int32_t end1, int32_t start2, int32_t end2,
+                                        const MatcherTuning& tuning = {},
+                                        MatcherStats* stats = nullptr,
+                                        const Cancellation* cancellation = nullptr);
+
+// Ids must be below this.
+inline constexpr uint32_t kIdLimit = std::numeric_limits<int32_t>::max() - 2;
+
+// The same for texts of ids, for elements of more kinds than a byte holds: equal elements
+// have equal ids. Tables as long as the largest id are made, so ids should be numbered from 0
+// up. Throws std::invalid_argument for an id of kIdLimit or more.
+std::vector<MatchBlock> FastMatchBlocks(std::span<const uint32_t> first,
+                                        std::span<const uint32_t> second, int32_t start1,
+                                        int32_t end1, int32_t start2, int32_t end2,
+                                        const MatcherTuning& tuning = {},
+                                        MatcherStats* stats = nullptr,
+                                        const Cancellation* cancellation = nullptr);
+
+// The first of those blocks alone: the earliest longest block of the ranges (lowest start in
+// the first text, then in the second), 0-based; length 0 where they have none in common.
+MatchBlock FastLongestBlock(std::span<const uint8_t> first, std::span<const uint8_t> second,
+                            int32_t start1, int32_t end1, int32_t start2, int32_t end2,
+                            const MatcherTuning& tuning = {}, MatcherStats* stats = nullptr,
+                            const Cancellation* cancellation = nullptr);
+MatchBlock FastLongestBlock(std::span<const uint32_t> first, std::span<const uint32_t> second,
+                            int32_t start1, int32_t end1, int32_t start2, int32_t end2,
+                            const MatcherTuning& tuning = {}, MatcherStats* stats = nullptr,
+                            const Cancellation* cancellation = nullptr);
 
 }  // namespace scoring

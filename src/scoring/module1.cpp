@@ -73,8 +73,9 @@ void FillCodes(runtime::ByteArray& codes, std::u16string_view text, int32_t leng
 }  // namespace
 
 double NameMatchScore(std::u16string_view first, std::u16string_view second,
-                      const runtime::TextServices& text,
-                      const scoring::Cancellation* cancellation) {
+                      const runtime::TextServices& text, const scoring::Cancellation* cancellation,
+                      std::vector<scoring::MatchBlock>* blocks) {
+  if (blocks) blocks->clear();
   const CodesScope codesScope;
   scoring::CancelCheck check(cancellation);
   if (cancellation) cancellation->Check(scoring::WorkStage::kUpperCase);
@@ -86,15 +87,34 @@ double NameMatchScore(std::u16string_view first, std::u16string_view second,
 
   FillCodes(Codes1, first, length1, text, check);
   FillCodes(Codes2, second, length2, text, check);
-  const int32_t matches = CountMatches(1, length1, 1, length2, cancellation);
+  const int32_t matches = CountMatches(1, length1, 1, length2, cancellation, blocks);
   const double combined = static_cast<double>(CheckedAdd(length1, length2));
   return runtime::CheckedMultiply(runtime::CheckedDivide(static_cast<double>(matches), combined),
                                   5.0);
 }
 
+namespace {
+
+// The count as the blocks' sum, kept out of CountMatches' own path.
+[[gnu::noinline]] int32_t CountBlocks(int32_t start1, int32_t end1, int32_t start2, int32_t end2,
+                                      const scoring::Cancellation* cancellation,
+                                      std::vector<scoring::MatchBlock>& blocks) {
+  blocks = scoring::FastMatchBlocks(Codes1.Bytes(), Codes2.Bytes(), start1, end1, start2, end2, {},
+                                    nullptr, cancellation);
+  int32_t matches = 0;
+  for (const scoring::MatchBlock& block : blocks) matches += block.length;
+  return matches;
+}
+
+}  // namespace
+
 int32_t CountMatches(int32_t start1, int32_t end1, int32_t start2, int32_t end2,
-                     const scoring::Cancellation* cancellation) {
-  if (!(start1 <= end1 && start2 <= end2 && start1 > 0 && start2 > 0)) return 0;
+                     const scoring::Cancellation* cancellation,
+                     std::vector<scoring::MatchBlock>* blocks) {
+  if (!(start1 <= end1 && start2 <= end2 && start1 > 0 && start2 > 0)) {
+    if (blocks) blocks->clear();
+    return 0;
+  }
   // The scan reads every code of both ranges and steps one past each end, so a range
   // outside its array is out of range and one ending at the largest position overflows.
   if (start1 > Codes1.UpperBound() || end1 > Codes1.UpperBound() || end2 > Codes2.UpperBound()) {
@@ -102,6 +122,8 @@ int32_t CountMatches(int32_t start1, int32_t end1, int32_t start2, int32_t end2,
   }
   constexpr int32_t kLast = std::numeric_limits<int32_t>::max();
   if (end1 == kLast || end2 == kLast) runtime::Raise(runtime::ErrorKind::kOverflow);
+  if (blocks) [[unlikely]]
+    return CountBlocks(start1, end1, start2, end2, cancellation, *blocks);
   return scoring::FastMatchCount(Codes1.Bytes(), Codes2.Bytes(), start1, end1, start2, end2, {},
                                  nullptr, cancellation);
 }

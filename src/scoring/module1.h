@@ -4,10 +4,12 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "runtime/byte_array.h"
 #include "runtime/text_services.h"
 #include "scoring/cancellation.h"
+#include "scoring/match_block.h"
 
 namespace Module1 {
 
@@ -28,16 +30,22 @@ extern runtime::ByteArray Codes2;
 // part of it (upper-casing, filling the codes, the matcher's index, automaton, searches, ranges
 // and plain scan): a few milliseconds, whatever the input. Without a cancellation it never
 // looks. The code arrays are shared: two scores must still never overlap.
+//
+// With `blocks`, they receive the blocks counted (see CountMatches): none for names equal
+// once upper-cased or an empty name, whose scores need no count.
 double NameMatchScore(std::u16string_view first, std::u16string_view second,
                       const runtime::TextServices& text = runtime::SystemTextServices(),
-                      const scoring::Cancellation* cancellation = nullptr);
+                      const scoring::Cancellation* cancellation = nullptr,
+                      std::vector<scoring::MatchBlock>* blocks = nullptr);
 
 // The number of matched characters between Codes1(start1..end1) and Codes2(start2..end2):
 // the longest common block (the first one found scanning i, then j, upward), plus the
 // matches to its right, plus those to its left. Only valid while the arrays are filled.
 // Counts texts of any length in near-linear time (scoring/fast_matcher.h), with the results
-// of the plain scan. Stops with scoring::Cancelled as NameMatchScore does.
+// of the plain scan. Stops with scoring::Cancelled as NameMatchScore does. With `blocks`,
+// they receive the blocks counted, 0-based in the arrays, in the order of their starts.
 int32_t CountMatches(int32_t start1, int32_t end1, int32_t start2, int32_t end2,
-                     const scoring::Cancellation* cancellation = nullptr);
+                     const scoring::Cancellation* cancellation = nullptr,
+                     std::vector<scoring::MatchBlock>* blocks = nullptr);
 
 }  // namespace Module1

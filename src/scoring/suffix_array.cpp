@@ -250,4 +250,8 @@ SuffixArray BuildSuffixArray(std::span<const uint16_t> text, int32_t alphabet, C
   return Build(text, alphabet, check);
 }
 
+SuffixArray BuildSuffixArray(std::span<const int32_t> text, int32_t alphabet, CancelCheck& check) {
+  return Build(text, alphabet, check);
+}
+
 }  // namespace scoring

@@ -23,5 +23,6 @@ struct SuffixArray {
 // steps in `check`, which may end the work by throwing Cancelled.
 SuffixArray BuildSuffixArray(std::span<const uint8_t> text, int32_t alphabet, CancelCheck& check);
 SuffixArray BuildSuffixArray(std::span<const uint16_t> text, int32_t alphabet, CancelCheck& check);
+SuffixArray BuildSuffixArray(std::span<const int32_t> text, int32_t alphabet, CancelCheck& check);
 
 }  // namespace scoring

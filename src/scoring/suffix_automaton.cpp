@@ -7,12 +7,24 @@
 
 namespace scoring {
 
-uint32_t* SuffixAutomaton::Find(uint32_t state, uint8_t symbol) {
-  if (state == 0) return root_[symbol] != 0 ? &root_[symbol] : nullptr;
+// Find and Step are inlined by force: as calls to a template's members, which the compiler
+// must treat as replaceable, they save more registers than the scan's steps themselves take.
+template <typename Symbol>
+[[gnu::always_inline]] inline uint32_t* SuffixAutomaton<Symbol>::Find(uint32_t state,
+                                                                      Symbol symbol) {
+  if (state == 0) {
+    if constexpr (!kBytes) {
+      if (symbol >= root_.size()) return nullptr;
+    }
+    return root_[symbol] != 0 ? &root_[symbol] : nullptr;
+  }
   State& s = states_[state];
   const uint32_t inlineCount = std::min<uint32_t>(s.degree, kInline);
   for (uint32_t e = 0; e < inlineCount; ++e) {
     if (s.symbols[e] == symbol) return &s.targets[e];
+  }
+  if constexpr (!kBytes) {
+    if (s.degree > kInline + kScanned) return FindIndexed(state, symbol);
   }
   for (uint32_t e = kInline; e < s.degree; ++e) {
     Edge& edge = edges_[s.edges + e - kInline];
@@ -21,8 +33,54 @@ uint32_t* SuffixAutomaton::Find(uint32_t state, uint8_t symbol) {
   return nullptr;
 }
 
-void SuffixAutomaton::AddEdge(uint32_t state, uint8_t symbol, uint32_t target) {
+namespace {
+
+std::size_t Home(uint64_t key, std::size_t slots) {
+  return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15u) >> 32) & (slots - 1);
+}
+
+}  // namespace
+
+template <typename Symbol>
+uint32_t* SuffixAutomaton<Symbol>::FindIndexed(uint32_t state, Symbol symbol) {
+  const uint64_t key = uint64_t{state} << 32 | symbol;
+  for (std::size_t at = Home(key, edgeIndex_.size());; at = (at + 1) & (edgeIndex_.size() - 1)) {
+    const IndexedEdge& slot = edgeIndex_[at];
+    if (slot.build != build_) return nullptr;
+    if (slot.key == key) return &edges_[states_[state].edges + slot.offset].target;
+  }
+}
+
+template <typename Symbol>
+void SuffixAutomaton<Symbol>::IndexEdge(uint32_t state, Symbol symbol, uint32_t offset) {
+  if (2 * (indexed_ + 1) > edgeIndex_.size()) {
+    std::vector<IndexedEdge> old;
+    ResizeOrThrow(old, std::max<uint64_t>(1024, 2 * static_cast<uint64_t>(edgeIndex_.size())));
+    old.swap(edgeIndex_);
+    indexed_ = 0;
+    for (const IndexedEdge& slot : old) {
+      if (slot.build == build_) {
+        IndexEdge(static_cast<uint32_t>(slot.key >> 32), static_cast<Symbol>(slot.key),
+                  slot.offset);
+      }
+    }
+  }
+  const uint64_t key = uint64_t{state} << 32 | symbol;
+  std::size_t at = Home(key, edgeIndex_.size());
+  while (edgeIndex_[at].build == build_) at = (at + 1) & (edgeIndex_.size() - 1);
+  edgeIndex_[at] = {key, offset, build_};
+  ++indexed_;
+}
+
+template <typename Symbol>
+void SuffixAutomaton<Symbol>::AddEdge(uint32_t state, Symbol symbol, uint32_t target) {
   if (state == 0) {
+    if constexpr (!kBytes) {
+      if (symbol >= root_.size()) {
+        ResizeOrThrow(root_, std::max<uint64_t>(uint64_t{symbol} + 1, 2 * root_.size()));
+      }
+      rootSymbols_.push_back(symbol);
+    }
     root_[symbol] = target;
     return;
   }
@@ -35,7 +93,7 @@ void SuffixAutomaton::AddEdge(uint32_t state, uint8_t symbol, uint32_t target) {
   }
   const uint32_t outside = s.degree - kInline;
   if (outside == s.capacity) {
-    const auto capacity = static_cast<uint16_t>(s.capacity == 0 ? 2 : 2 * s.capacity);
+    const auto capacity = static_cast<Degree>(s.capacity == 0 ? 2 : 2 * s.capacity);
     // Under 6n slots in all, but n may come close to 2^31: refuse rather than wrap.
     if (static_cast<uint64_t>(used_) + capacity >= kNone) throw std::bad_alloc();
     const auto moved = static_cast<uint32_t>(used_);
@@ -47,9 +105,16 @@ void SuffixAutomaton::AddEdge(uint32_t state, uint8_t symbol, uint32_t target) {
   }
   edges_[s.edges + outside] = {target, symbol};
   ++s.degree;
+  if constexpr (!kBytes) {
+    if (outside == kScanned) {
+      for (uint32_t e = 0; e < kScanned; ++e) IndexEdge(state, edges_[s.edges + e].symbol, e);
+    }
+    if (outside >= kScanned) IndexEdge(state, symbol, outside);
+  }
 }
 
-uint32_t SuffixAutomaton::NewState(uint32_t length, uint32_t link, uint32_t firstEnd) {
+template <typename Symbol>
+uint32_t SuffixAutomaton<Symbol>::NewState(uint32_t length, uint32_t link, uint32_t firstEnd) {
   State state{};
   state.length = length;
   state.link = link;
@@ -58,55 +123,73 @@ uint32_t SuffixAutomaton::NewState(uint32_t length, uint32_t link, uint32_t firs
   return static_cast<uint32_t>(states_.size() - 1);
 }
 
-void SuffixAutomaton::Build(std::span<const uint8_t> text, CancelCheck& check) {
+template <typename Symbol>
+void SuffixAutomaton<Symbol>::Build(std::span<const Symbol> text, CancelCheck& check) {
   states_.clear();
   used_ = 0;
-  root_.fill(0);
+  if constexpr (kBytes) {
+    root_.fill(0);
+  } else {
+    for (const Symbol symbol : rootSymbols_) root_[symbol] = 0;
+    rootSymbols_.clear();
+    // A new build number makes every entry stale; once the numbers come round, a clean table.
+    if (++build_ == 0) {
+      std::vector<IndexedEdge>().swap(edgeIndex_);
+      build_ = 1;
+    }
+    indexed_ = 0;
+  }
   // At most 2n states, numbered below kNone.
   const uint64_t states = 2 * static_cast<uint64_t>(text.size()) + 1;
   if (states >= kNone) throw std::bad_alloc();
   ReserveOrThrow(states_, states);
   NewState(0, kNone, 0);
   uint32_t last = 0;
-  check.ForEach(std::size_t{0}, text.size(), WorkStage::kAutomaton, [&](std::size_t position) {
-    const uint8_t symbol = text[position];
-    const uint32_t current = NewState(states_[last].length + 1, 0, static_cast<uint32_t>(position));
-    uint32_t state = last;
-    uint32_t* edge = nullptr;
-    while (state != kNone && (edge = Find(state, symbol)) == nullptr) {
-      AddEdge(state, symbol, current);
-      state = states_[state].link;
-    }
-    last = current;
-    if (state == kNone) return;  // link stays the start state
+  // Inlined by force, for the same reason as Find.
+  check.ForEach(
+      std::size_t{0}, text.size(),
+      WorkStage::kAutomaton, [&](std::size_t position) __attribute__((always_inline)) {
+        const Symbol symbol = text[position];
+        const uint32_t current =
+            NewState(states_[last].length + 1, 0, static_cast<uint32_t>(position));
+        uint32_t state = last;
+        uint32_t* edge = nullptr;
+        while (state != kNone && (edge = Find(state, symbol)) == nullptr) {
+          AddEdge(state, symbol, current);
+          state = states_[state].link;
+        }
+        last = current;
+        if (state == kNone) return;  // link stays the start state
 
-    const uint32_t next = *edge;
-    if (states_[state].length + 1 == states_[next].length) {
-      states_[current].link = next;
-      return;
-    }
-    // Split: a copy of `next` for the shorter substrings, sharing its first occurrence.
-    const uint32_t clone =
-        NewState(states_[state].length + 1, states_[next].link, states_[next].firstEnd);
-    for (uint32_t e = 0; e < states_[next].degree; ++e) {
-      const State& from = states_[next];
-      if (e < kInline) {
-        AddEdge(clone, from.symbols[e], from.targets[e]);
-      } else {
-        const Edge copied = edges_[from.edges + e - kInline];
-        AddEdge(clone, static_cast<uint8_t>(copied.symbol), copied.target);
-      }
-    }
-    while (state != kNone && (edge = Find(state, symbol)) != nullptr && *edge == next) {
-      *edge = clone;
-      state = states_[state].link;
-    }
-    states_[next].link = clone;
-    states_[current].link = clone;
-  });
+        const uint32_t next = *edge;
+        if (states_[state].length + 1 == states_[next].length) {
+          states_[current].link = next;
+          return;
+        }
+        // Split: a copy of `next` for the shorter substrings, sharing its first occurrence.
+        const uint32_t clone =
+            NewState(states_[state].length + 1, states_[next].link, states_[next].firstEnd);
+        for (uint32_t e = 0; e < states_[next].degree; ++e) {
+          const State& from = states_[next];
+          if (e < kInline) {
+            AddEdge(clone, from.symbols[e], from.targets[e]);
+          } else {
+            const Edge copied = edges_[from.edges + e - kInline];
+            AddEdge(clone, static_cast<Symbol>(copied.symbol), copied.target);
+          }
+        }
+        while (state != kNone && (edge = Find(state, symbol)) != nullptr && *edge == next) {
+          *edge = clone;
+          state = states_[state].link;
+        }
+        states_[next].link = clone;
+        states_[current].link = clone;
+      });
 }
 
-void SuffixAutomaton::Step(uint32_t& state, uint32_t& length, uint8_t symbol) {
+template <typename Symbol>
+[[gnu::always_inline]] inline void SuffixAutomaton<Symbol>::Step(uint32_t& state, uint32_t& length,
+                                                                 Symbol symbol) {
   uint32_t* edge;
   while ((edge = Find(state, symbol)) == nullptr && state != 0) {
     state = states_[state].link;
@@ -120,15 +203,23 @@ void SuffixAutomaton::Step(uint32_t& state, uint32_t& length, uint8_t symbol) {
   }
 }
 
-void SuffixAutomaton::Release() {
+template <typename Symbol>
+void SuffixAutomaton<Symbol>::Release() {
   std::vector<State>().swap(states_);
   std::vector<Edge>().swap(edges_);
   used_ = 0;
+  if constexpr (!kBytes) {
+    std::vector<uint32_t>().swap(root_);
+    std::vector<Symbol>().swap(rootSymbols_);
+    std::vector<IndexedEdge>().swap(edgeIndex_);
+    indexed_ = 0;
+  }
 }
 
-MatchBlock SuffixAutomaton::EarliestLongestBlock(std::span<const uint8_t> first,
-                                                 std::span<const uint8_t> second,
-                                                 CancelCheck& check) {
+template <typename Symbol>
+MatchBlock SuffixAutomaton<Symbol>::EarliestLongestBlock(std::span<const Symbol> first,
+                                                         std::span<const Symbol> second,
+                                                         CancelCheck& check) {
   MatchBlock best;
   if (first.empty() || second.empty()) return best;
   const uint32_t limit = static_cast<uint32_t>(std::min(first.size(), second.size()));
@@ -173,5 +264,8 @@ MatchBlock SuffixAutomaton::EarliestLongestBlock(std::span<const uint8_t> first,
       });
   return best;
 }
+
+template class SuffixAutomaton<uint8_t>;
+template class SuffixAutomaton<uint32_t>;
 
 }  // namespace scoring

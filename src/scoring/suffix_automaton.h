@@ -6,26 +6,23 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <type_traits>
 #include <vector>
 
 #include "scoring/cancellation.h"
+#include "scoring/match_block.h"
 
 namespace scoring {
 
-// A common block: 0-based starts in the first and second text, and its length (0 if none).
-struct MatchBlock {
-  int32_t start1 = 0;
-  int32_t start2 = 0;
-  int32_t length = 0;
-};
-
 // An automaton of the substrings of the shorter text, scanned with the other. Keeps its
-// storage between calls, so one object serves a whole count without reallocating.
+// storage between calls, so one object serves a whole count without reallocating. Symbols
+// are bytes (the score's codes) or 32-bit ids (any other elements, numbered from 0).
+template <typename Symbol>
 class SuffixAutomaton {
  public:
   // Both texts at most INT32_MAX long. Throws std::bad_alloc when the memory is not there,
   // and Cancelled when `check` finds the work cancelled.
-  MatchBlock EarliestLongestBlock(std::span<const uint8_t> first, std::span<const uint8_t> second,
+  MatchBlock EarliestLongestBlock(std::span<const Symbol> first, std::span<const Symbol> second,
                                   CancelCheck& check);
 
   // Gives back the storage kept from earlier calls.
@@ -33,6 +30,7 @@ class SuffixAutomaton {
 
  private:
   static constexpr uint32_t kNone = UINT32_MAX;
+  static constexpr bool kBytes = sizeof(Symbol) == 1;
 
   static constexpr uint32_t kInline = 2;  // most states have one or two edges
 
@@ -40,23 +38,38 @@ class SuffixAutomaton {
     uint32_t target;
     uint32_t symbol;
   };
-  // 32 bytes: a lookup on most states reads one cache line and nothing else.
+  // A state's edges: at most 256 for bytes, any number for ids.
+  using Degree = std::conditional_t<kBytes, uint16_t, uint32_t>;
+  // 32 bytes for bytes: a lookup on most states reads one cache line and nothing else.
   struct State {
     uint32_t length;    // longest substring of the state
     uint32_t link;      // state of its longest proper suffix in another state
     uint32_t firstEnd;  // lowest end position of the state's substrings in the text
-    uint16_t degree;
-    uint16_t capacity;  // of its edges in edges_, beyond the inline ones
-    uint32_t edges;     // where those are
-    uint8_t symbols[kInline];
+    Degree degree;
+    Degree capacity;  // of its edges in edges_, beyond the inline ones
+    uint32_t edges;   // where those are
+    Symbol symbols[kInline];
     uint32_t targets[kInline];
   };
 
-  void Build(std::span<const uint8_t> text, CancelCheck& check);
-  uint32_t* Find(uint32_t state, uint8_t symbol);
-  void AddEdge(uint32_t state, uint8_t symbol, uint32_t target);
+  // Ids: a state may have as many edges as there are distinct elements, and a scan of them
+  // at each step would make the work grow with their number. Past kScanned further edges, a
+  // state's further edges are found through a hash table by (state, symbol) instead, which
+  // holds their places among its further edges. Entries of earlier builds are stale.
+  static constexpr uint32_t kScanned = 64;
+  struct IndexedEdge {
+    uint64_t key;  // state << 32 | symbol
+    uint32_t offset;
+    uint32_t build;
+  };
+  uint32_t* FindIndexed(uint32_t state, Symbol symbol);
+  void IndexEdge(uint32_t state, Symbol symbol, uint32_t offset);
+
+  void Build(std::span<const Symbol> text, CancelCheck& check);
+  uint32_t* Find(uint32_t state, Symbol symbol);
+  void AddEdge(uint32_t state, Symbol symbol, uint32_t target);
   // Follows `symbol` from (state, length), shortening the match as needed.
-  void Step(uint32_t& state, uint32_t& length, uint8_t symbol);
+  void Step(uint32_t& state, uint32_t& length, Symbol symbol);
   uint32_t NewState(uint32_t length, uint32_t link, uint32_t firstEnd);
 
   std::vector<State> states_;
@@ -64,9 +77,17 @@ class SuffixAutomaton {
   // with twice as much.
   std::vector<Edge> edges_;
   std::size_t used_ = 0;  // slots of edges_ handed out
-  // The start state is left most often, so its edges are a direct table (0: none, as the
-  // start state is never a target).
-  std::array<uint32_t, 256> root_{};
+  // The start state is left most often, so its edges are a direct table by symbol (0: none,
+  // as the start state is never a target): for ids, as long as the largest id met, and
+  // cleared entry by entry, as a text may use few of many ids.
+  std::conditional_t<kBytes, std::array<uint32_t, 256>, std::vector<uint32_t>> root_{};
+  std::vector<Symbol> rootSymbols_;     // ids with an entry in root_
+  std::vector<IndexedEdge> edgeIndex_;  // ids only; a power of two long, at most half full
+  std::size_t indexed_ = 0;
+  uint32_t build_ = 0;
 };
+
+extern template class SuffixAutomaton<uint8_t>;
+extern template class SuffixAutomaton<uint32_t>;
 
 }  // namespace scoring
