@@ -1,5 +1,6 @@
 #include "pairly_score/scorer.h"
 
+#include <cerrno>
 #include <istream>
 #include <new>
 #include <optional>
@@ -46,6 +47,17 @@ std::optional<int> BatchJobs(const std::vector<std::u16string>& arguments) {
 }
 
 }  // namespace
+
+#ifndef _WIN32
+bool ReadMayWait(int descriptor, PollFunction poll) {
+  pollfd input{descriptor, POLLIN, 0};
+  for (;;) {
+    const int ready = poll(&input, 1, 0);
+    if (ready >= 0) return ready == 0;
+    if (errno != EINTR) return true;
+  }
+}
+#endif
 
 std::size_t StreamInput::Read(char* buffer, std::size_t size) {
   stream_.read(buffer, static_cast<std::streamsize>(size));
