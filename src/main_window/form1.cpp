@@ -175,7 +175,7 @@ void Form1::View::SetCaption(calculate::Label label, std::u16string_view caption
   form_.SetCaption(LabelId(label), Utf16ToWide(caption));
 }
 void Form1::View::ShowMessage(std::u16string_view prompt) {
-  form_.App().ShowMessage(Utf16ToWide(prompt));
+  form_.ShowMessage(Utf16ToWide(prompt));
 }
 
 }  // namespace main_window
