@@ -1,6 +1,6 @@
 # Tests of the real windows and of pairly-calc.exe, under Wine (included from CMakeLists.txt).
 add_executable(window_tests window_test_main.cpp form1_test.cpp splash_test.cpp input_test.cpp
-  locale_window_test.cpp failing_allocations.cpp $<TARGET_OBJECTS:pairly_resources>)
+  gate_test.cpp locale_window_test.cpp failing_allocations.cpp $<TARGET_OBJECTS:pairly_resources>)
 # uuid before oleacc: the x64 oleacc import library's IID_IAccessible is not the GUID itself.
 target_link_libraries(window_tests PRIVATE pairly_windows gtest uuid oleacc)
 target_compile_options(window_tests PRIVATE ${PAIRLY_WARNINGS})
