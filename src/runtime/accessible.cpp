@@ -16,35 +16,42 @@
 namespace runtime {
 namespace {
 
-// The three functions of oleacc.dll the program calls, loaded when a screen reader first asks
-// and kept from then on, as an import would be: most starts never need the library.
-struct Oleacc {
+// What answering screen readers takes from oleacc.dll and oleaut32.dll, loaded when a screen
+// reader first asks and kept from then on, as imports would be: most starts need neither.
+struct ScreenReaderFunctions {
   decltype(&::AccessibleObjectFromWindow) accessibleObjectFromWindow = nullptr;
   decltype(&::CreateStdAccessibleObject) createStdAccessibleObject = nullptr;
   decltype(&::LresultFromObject) lresultFromObject = nullptr;
+  decltype(&::SysAllocStringLen) sysAllocStringLen = nullptr;
 };
 
 template <typename Function>
 void Find(HMODULE module, const char* name, Function& function) {
+  if (!module) return;
   // Through the generic function type, which any function pointer converts to and from.
   function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
-// Null where the library or one of its functions cannot be had: the platform then answers.
-const Oleacc* LoadOleacc() {
-  static const Oleacc loaded = [] {
-    Oleacc functions;
-    if (const HMODULE module =
-            LoadLibraryExW(L"oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
-      Find(module, "AccessibleObjectFromWindow", functions.accessibleObjectFromWindow);
-      Find(module, "CreateStdAccessibleObject", functions.createStdAccessibleObject);
-      Find(module, "LresultFromObject", functions.lresultFromObject);
-    }
+// Null where a library or one of its functions cannot be had: the platform then answers.
+const ScreenReaderFunctions* LoadScreenReaderFunctions() {
+  static const ScreenReaderFunctions loaded = [] {
+    ScreenReaderFunctions functions;
+    const HMODULE oleacc = LoadLibraryExW(L"oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    Find(oleacc, "AccessibleObjectFromWindow", functions.accessibleObjectFromWindow);
+    Find(oleacc, "CreateStdAccessibleObject", functions.createStdAccessibleObject);
+    Find(oleacc, "LresultFromObject", functions.lresultFromObject);
+    const HMODULE oleaut = LoadLibraryExW(L"oleaut32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    Find(oleaut, "SysAllocStringLen", functions.sysAllocStringLen);
     return functions;
   }();
   const bool complete = loaded.accessibleObjectFromWindow && loaded.createStdAccessibleObject &&
-                        loaded.lresultFromObject;
+                        loaded.lresultFromObject && loaded.sysAllocStringLen;
   return complete ? &loaded : nullptr;
+}
+
+// VariantInit's work, without oleaut32.
+void MakeEmpty(VARIANT* variant) {
+  variant->vt = VT_EMPTY;
 }
 
 // UI Automation's LiveSetting property, which Dynamic Annotation attaches to an MSAA element.
@@ -81,7 +88,9 @@ HRESULT Guarded(Body body) noexcept {
 // A text property: S_FALSE and no string where there is none, as MSAA asks.
 HRESULT AnswerText(BSTR* out, std::wstring_view text) {
   if (text.empty()) return S_FALSE;
-  *out = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  // Only objects made after the functions were loaded answer, so they are there.
+  *out =
+      LoadScreenReaderFunctions()->sysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
   return *out ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -93,7 +102,7 @@ HRESULT AnswerNumber(VARIANT* out, LONG value) {
 
 VARIANT SelfId() {
   VARIANT self;
-  VariantInit(&self);
+  MakeEmpty(&self);
   self.vt = VT_I4;
   self.lVal = CHILDID_SELF;
   return self;
@@ -107,7 +116,7 @@ bool IsSelf(const VARIANT& child) {
 // (and Wine, whose window objects of child controls are stubs) answers for it.
 ComPtr<IAccessible> ControlObject(HWND control) {
   ComPtr<IAccessible> object;
-  const Oleacc* oleacc = LoadOleacc();
+  const ScreenReaderFunctions* oleacc = LoadScreenReaderFunctions();
   if (!oleacc ||
       FAILED(oleacc->accessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT),
                                                 IID_IAccessible, object.PutVoid()))) {
@@ -258,7 +267,7 @@ class FormAccessible final : public AccessibleObject {
 
   HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
     if (!role) return E_POINTER;
-    VariantInit(role);
+    MakeEmpty(role);
     return Route(
         child, [&](IAccessible& object, VARIANT id) { return object.get_accRole(id, role); },
         [&](std::size_t index) { return AnswerNumber(role, RoleOf(Controls()[index])); });
@@ -266,7 +275,7 @@ class FormAccessible final : public AccessibleObject {
 
   HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
     if (!state) return E_POINTER;
-    VariantInit(state);
+    MakeEmpty(state);
     const HRESULT result = Route(
         child, [&](IAccessible& object, VARIANT id) { return object.get_accState(id, state); },
         [&](std::size_t index) {
@@ -318,7 +327,7 @@ class FormAccessible final : public AccessibleObject {
 
   HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override {
     if (!focus) return E_POINTER;
-    VariantInit(focus);
+    MakeEmpty(focus);
     return Guarded([&]() -> HRESULT {
       if (!form_) return CO_E_OBJNOTCONNECTED;
       // A focused child control as the tree holds it (Wine's own object leaves it out).
@@ -332,7 +341,7 @@ class FormAccessible final : public AccessibleObject {
 
   HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* selection) override {
     if (!selection) return E_POINTER;
-    VariantInit(selection);
+    MakeEmpty(selection);
     return form_ ? standard_->get_accSelection(selection) : CO_E_OBJNOTCONNECTED;
   }
 
@@ -384,7 +393,7 @@ class FormAccessible final : public AccessibleObject {
 
   HRESULT STDMETHODCALLTYPE accNavigate(LONG direction, VARIANT start, VARIANT* end) override {
     if (!end) return E_POINTER;
-    VariantInit(end);
+    MakeEmpty(end);
     return Guarded([&]() -> HRESULT {
       if (!form_) return CO_E_OBJNOTCONNECTED;
       const std::size_t count = Controls().size();
@@ -413,7 +422,7 @@ class FormAccessible final : public AccessibleObject {
 
   HRESULT STDMETHODCALLTYPE accHitTest(LONG x, LONG y, VARIANT* found) override {
     if (!found) return E_POINTER;
-    VariantInit(found);
+    MakeEmpty(found);
     return Guarded([&]() -> HRESULT {
       if (!form_) return CO_E_OBJNOTCONNECTED;
       POINT point{x, y};
@@ -648,7 +657,7 @@ class ControlAccessible final : public AccessibleObject {
   static void Clear(IDispatch** out) { *out = nullptr; }
   static void Clear(BSTR* out) { *out = nullptr; }
   static void Clear(LONG* out) { *out = 0; }
-  static void Clear(VARIANT* out) { VariantInit(out); }
+  static void Clear(VARIANT* out) { MakeEmpty(out); }
 
   template <typename Out, typename Call>
   HRESULT Forward(Out* out, Call call) const {
@@ -672,7 +681,7 @@ ClientAccessibility::~ClientAccessibility() {
 }
 
 LRESULT ClientAccessibility::Answer(Form& form, WPARAM wParam) {
-  const Oleacc* oleacc = LoadOleacc();
+  const ScreenReaderFunctions* oleacc = LoadScreenReaderFunctions();
   if (!oleacc) return 0;
   if (!object_) {
     ComPtr<IAccessible> standard;
@@ -698,7 +707,7 @@ void ClientAccessibility::Disconnect() {
 // ---- Names, announcements, live regions ----
 
 LRESULT AnswerForControl(HWND control, const ControlDescription& description, WPARAM wParam) {
-  const Oleacc* oleacc = LoadOleacc();
+  const ScreenReaderFunctions* oleacc = LoadScreenReaderFunctions();
   if (!oleacc) return 0;
   try {
     ComPtr<IAccessible> standard;
@@ -733,7 +742,7 @@ LiveRegionAnnotations::LiveRegionAnnotations(HWND window,
       return;
     }
     VARIANT polite;
-    VariantInit(&polite);
+    MakeEmpty(&polite);
     polite.vt = VT_I4;
     polite.lVal = kLiveSettingPolite;
     if (SUCCEEDED(services_->SetHwndProp(window, static_cast<DWORD>(OBJID_CLIENT),
