@@ -192,7 +192,7 @@ TEST_F(Form1Window, CloseBoxEndsTheProgramWhenItIsTheLastWindow) {
 
 // While a long calculation runs, the window shows the busy cursor, and every way out of the
 // program still ends it at once.
-TEST(Form1WhileBusy, ShowsTheBusyCursorAndExitAltXOrAltF4EndTheProgramAtOnce) {
+TEST(Form1WhileBusy, ShowsTheBusyCursorAndEveryWayOutEndsTheProgramAtOnce) {
   std::mt19937 random(5);
   std::wstring first(300000, L'A'), second(300000, L'A');
   for (std::wstring* name : {&first, &second}) {
@@ -208,6 +208,11 @@ TEST(Form1WhileBusy, ShowsTheBusyCursorAndExitAltXOrAltF4EndTheProgramAtOnce) {
        }},
       {"Alt+X", [](HWND) { PressAlt('X'); }},
       {"Alt+F4", [](HWND) { PressAlt(VK_F4); }},
+      {"the system menu's Close",
+       [](HWND) {
+         PressAlt(VK_SPACE);
+         PressKey('C');
+       }},
   };
   for (const auto& way : ways) {
     SCOPED_TRACE(way.name);

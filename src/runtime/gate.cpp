@@ -33,16 +33,20 @@ std::optional<Action> Gate::ActionOf(const Form& form, HWND target, UINT message
     case WM_KEYDOWN:
       return wParam == VK_ESCAPE && IsBusy(form) ? Action::kCancel : Action::kInput;
     case WM_SYSKEYDOWN:
-      // Alt alone sets nothing off; Alt+F4 closes the window; the way out's access key must
-      // reach the dialog manager as a character. The rest (Shift+F10's context menu, Alt+
-      // Backspace's undo, the system menu) is input.
-      if (wParam == VK_MENU || wParam == VK_LMENU || wParam == VK_RMENU) return std::nullopt;
+      // Alt alone sets nothing off, and Alt+Space opens the system menu, which only moves and
+      // closes the window, as the frame's own buttons do. Alt+F4 closes the window; the way
+      // out's access key must reach the dialog manager as a character. The rest (Shift+F10's
+      // context menu, Alt+Backspace's undo) is input.
+      if (wParam == VK_MENU || wParam == VK_LMENU || wParam == VK_RMENU || wParam == VK_SPACE) {
+        return std::nullopt;
+      }
       if (wParam == VK_F4) return Action::kLeave;
       return form.HasWayOutAccessKey(static_cast<wchar_t>(
                  MapVirtualKeyW(static_cast<UINT>(wParam), MAPVK_VK_TO_CHAR) & 0xFFFF))
                  ? Action::kLeave
                  : Action::kInput;
     case WM_SYSCHAR:
+      if (wParam == L' ') return std::nullopt;  // the system menu
       return form.HasWayOutAccessKey(static_cast<wchar_t>(wParam)) ? Action::kLeave
                                                                    : Action::kInput;
     case WM_CHAR:
