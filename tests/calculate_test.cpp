@@ -76,6 +76,30 @@ TEST(Calculate, WarnsForEachEmptyNameInOrderAndStillCalculates) {
   EXPECT_EQ(Printable(secondEmpty.result), "0%");
 }
 
+// Each name is read twice: for its check, and again for the score once the warnings are gone,
+// so the score is of the names as they are then.
+TEST(Calculate, ScoresTheNamesAsTheyAreAfterTheWarnings) {
+  class ChangedDuringTheBox : public View {
+   public:
+    void ShowMessage(std::u16string_view prompt) override {
+      View::ShowMessage(prompt);
+      person1 = u"JOHN";
+      person2 = u"JANE";
+    }
+  };
+  const runtime::PortableTextServices text;
+  ChangedDuringTheBox view;
+  int reads = 0;
+  view.fails = [&](View::Call call) {
+    reads += call == View::Call::kPerson1Text || call == View::Call::kPerson2Text;
+    return false;
+  };
+  Calculate(view, text);
+  EXPECT_EQ(view.Messages(), std::vector<std::u16string>{u"Enter Your Name!!!"});
+  EXPECT_EQ(Printable(view.result), "125%");
+  EXPECT_EQ(reads, 4);
+}
+
 TEST(Calculate, UsesTheLocaleDecimalSeparatorBothWays) {
   const runtime::PortableTextServices comma(u",");
   View view(u"JOHN", u"JANE");

@@ -2,7 +2,8 @@
 """Checks a built Windows executable: it imports only Windows' own DLLs, has ASLR (dynamic
 base, plus high-entropy addresses on 64-bit) and DEP (NX compatible), the expected
 subsystem, no section that is both writable and executable, stack-smashing checks (the
-stack protector's report is linked in) and a DLL search restricted to System32 (it calls
+stack protector's report is linked in, and its canary is not drawn through a crypto provider,
+which Wine loads at every start) and a DLL search restricted to System32 (it calls
 SetDefaultDllDirectories). A 32-bit executable must also be large-address-aware and start its
 x87 unit at 53-bit precision (its start-up resets the unit through the system's own _fpreset,
 not MinGW's 64-bit default), so its doubles round as the 64-bit build's do.
@@ -76,6 +77,12 @@ def main():
             problems.append("not large-address-aware")
         if "_fpreset" not in imported_functions(headers).get("msvcrt.dll", set()):
             problems.append("x87 precision left at MinGW's 64-bit default (link CRT_fp8.o)")
+
+    provider = {"CryptAcquireContextA", "CryptGenRandom"} & imported_functions(headers).get(
+        "advapi32.dll", set())
+    if provider:
+        problems.append(f"asks a crypto provider at start ({', '.join(sorted(provider))}): "
+                        "libssp's canary set-up instead of the program's own")
 
     with open(exe, "rb") as program:
         if b"stack smashing detected" not in program.read():

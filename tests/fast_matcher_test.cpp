@@ -534,15 +534,24 @@ TEST(Cancellation, SetFromAnotherThreadStopsTheWorkAtItsNextLookWhereverItIs) {
   }
 
   // The plain scan on its own, as long as it is made to run: every pair of positions of two
-  // runs of one letter, each walked to its end.
-  const Bytes longA1 = ToBytes(std::string(1000, 'A')), longA2 = ToBytes(std::string(999, 'A'));
+  // runs of one letter, each walked to its end; and two texts without a character in common,
+  // whose rows walk nothing but still take their time.
   const MatcherTuning plainOnly{-1, std::numeric_limits<int64_t>::max()};
-  const CancelledRun plain = CancelAtLook(WorkStage::kPlainScan, 3, [&](const Cancellation& c) {
-    FastMatchCount(longA1, longA2, 1, 1000, 1, 999, plainOnly, nullptr, &c);
-  });
-  EXPECT_TRUE(plain.reached);
-  EXPECT_EQ(plain.ended, Ended::kCancelled);
-  EXPECT_EQ(plain.looksAfterCancel, 0);
+  const struct {
+    std::string first, second;
+  } scans[] = {{std::string(1000, 'A'), std::string(999, 'A')},
+               {std::string(200, 'A'), std::string(100000, 'B')}};
+  for (const auto& scan : scans) {
+    const Bytes first = ToBytes(scan.first), second = ToBytes(scan.second);
+    const auto end1 = static_cast<int32_t>(first.size()),
+               end2 = static_cast<int32_t>(second.size());
+    const CancelledRun plain = CancelAtLook(WorkStage::kPlainScan, 3, [&](const Cancellation& c) {
+      FastMatchCount(first, second, 1, end1, 1, end2, plainOnly, nullptr, &c);
+    });
+    EXPECT_TRUE(plain.reached) << end2;
+    EXPECT_EQ(plain.ended, Ended::kCancelled);
+    EXPECT_EQ(plain.looksAfterCancel, 0);
+  }
 
   EXPECT_EQ(Module1::NameMatchScore(u"JOHN", u"JANE", text), 1.25);
 }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -201,7 +202,7 @@ TEST_F(Form1Window, CloseBoxEndsTheProgramWhenItIsTheLastWindow) {
 
 // While a long calculation runs, the window shows the busy cursor, and every way out of the
 // program still ends it at once.
-TEST(Form1WhileBusy, ShowsTheBusyCursorAndExitAltXOrAltF4EndTheProgramAtOnce) {
+TEST(Form1WhileBusy, ShowsTheBusyCursorAndEveryWayOutEndsTheProgramAtOnce) {
   std::mt19937 random(5);
   std::wstring first(300000, L'A'), second(300000, L'A');
   for (std::wstring* name : {&first, &second}) {
@@ -217,6 +218,11 @@ TEST(Form1WhileBusy, ShowsTheBusyCursorAndExitAltXOrAltF4EndTheProgramAtOnce) {
        }},
       {"Alt+X", [](HWND) { PressAlt('X'); }},
       {"Alt+F4", [](HWND) { PressAlt(VK_F4); }},
+      {"the system menu's Close",
+       [](HWND) {
+         PressAlt(VK_SPACE);
+         PressKey('C');
+       }},
   };
   for (const auto& way : ways) {
     SCOPED_TRACE(way.name);
@@ -566,6 +572,77 @@ TEST(WindowFromDescription, AMissingPictureIsNamedAsTheCause) {
   bool quit = false;
   PumpFor(30, nullptr, &quit);
   EXPECT_FALSE(quit);
+}
+
+// Refuses every child control of Form1 as a system short of resources does.
+LRESULT CALLBACK RefuseForm1Controls(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_CREATEWND) {
+    const HWND parent = reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs->hwndParent;
+    wchar_t name[16] = {};
+    if (parent && GetClassNameW(parent, name, 16) && std::wstring(name) == L"Form1") {
+      SetLastError(ERROR_NO_SYSTEM_RESOURCES);
+      return 1;
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Whatever runs short, memory or the system's resources for a thread or a window, the user
+// reads the runtime's error 7: a click whose thread cannot be started, and a start whose
+// window cannot be built for want of resources.
+TEST(ShortOfResources, ReadsAsError7) {
+  const std::wstring error7 = L"Run-time error '7':\n\nOut of memory";
+  static constexpr runtime::ControlDescription kButton[] = {
+      {.kind = runtime::ControlKind::kCommandButton,
+       .id = 3,
+       .left = 0,
+       .top = 0,
+       .width = 1500,
+       .height = 375,
+       .caption = L"Go"}};
+  static constexpr runtime::WindowDescription kWindow{.name = L"ThreadlessForm",
+                                                      .title = L"",
+                                                      .clientWidth = 1500,
+                                                      .clientHeight = 1500,
+                                                      .backColour = 0,
+                                                      .closeBox = true,
+                                                      .controls = kButton};
+  // Its click fails as std::thread does when the system cannot start one.
+  class ThreadlessForm : public runtime::Form {
+   public:
+    using Form::Form;
+
+   protected:
+    void OnClick(int) override {
+      throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
+                              "starting a thread");
+    }
+  };
+  runtime::Application application(L"PAIRLY Calc");
+  {
+    MessageBoxAnswerer boxes;
+    ThreadlessForm form(application, kWindow);
+    form.Load();
+    SendMessageW(form.Control(3), BM_CLICK, 0, 0);
+    ASSERT_EQ(boxes.Seen().size(), 1u);
+    EXPECT_EQ(boxes.Seen()[0].text, error7);
+  }
+  bool quit = false;
+  PumpFor(30, nullptr, &quit);  // the quit its closing posted, which would end the next box
+
+  const HHOOK hook = SetWindowsHookExW(WH_CBT, RefuseForm1Controls, nullptr, GetCurrentThreadId());
+  ASSERT_NE(hook, nullptr);
+  Form1 form1(application);
+  try {
+    form1.Load();
+    ADD_FAILURE() << "Form1 was built without its controls";
+  } catch (const std::exception& error) {
+    UnhookWindowsHookEx(hook);
+    MessageBoxAnswerer boxes;
+    runtime::ShowStartFailure(L"PAIRLY Calc", error);
+    ASSERT_EQ(boxes.Seen().size(), 1u);
+    EXPECT_EQ(boxes.Seen()[0].text, error7);
+  }
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 // The platform's text services against the portable stand-in, and the behaviour that
-// depends on the system code page. Run under several Wine locales (see CMakeLists.txt).
+// depends on the system code page. Run under several Wine locales (see CMakeLists.txt). Also
+// the stack protector's canary, which every Windows executable of ours draws at its start.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -14,9 +16,18 @@
 #include "scoring/pair_scorer.h"
 #include "test_support.h"
 
+extern "C" uintptr_t __stack_chk_guard;
+
 namespace {
 
 const runtime::TextServices& kSystem = runtime::SystemTextServices();
+
+// Drawn from the system's random numbers at the start, not left at the fallback. (That no
+// crypto provider is asked for it, check_pe.py checks.)
+TEST(PlatformStart, TheStackCanaryIsDrawn) {
+  EXPECT_NE(__stack_chk_guard, uintptr_t{0xFF0A0000u});
+  EXPECT_NE(__stack_chk_guard, uintptr_t{0});
+}
 
 bool ExpectedCodePageIs(UINT codePage) {
   const char* expected = std::getenv("PAIRLY_EXPECT_ACP");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <limits>
@@ -237,7 +238,8 @@ TEST(Scorer, BatchOnSeveralJobsPrintsWhatOneJobPrints) {
 }
 
 // A program that sends a line and waits for its answer gets it before the next read: the
-// answer is flushed, not only written.
+// answer is flushed, not only written. A line end counts from the read that brought it, even
+// when later reads, before the input must be waited for, bring none.
 TEST(Scorer, BatchAnswersWhatItHasReadBeforeWaitingForMore) {
   // Output a reader sees only once it is flushed, as through a pipe.
   class ShownWhenFlushed : public std::stringbuf {
@@ -250,34 +252,48 @@ TEST(Scorer, BatchAnswersWhatItHasReadBeforeWaitingForMore) {
       return 0;
     }
   };
+  // Input in the pieces given; before each, whether the writer is still to send it.
+  struct Piece {
+    bool mustWait;
+    std::string_view text;
+  };
   class Conversation : public pairly_score::InputSource {
    public:
-    explicit Conversation(const ShownWhenFlushed& output) : output_(output) {}
+    Conversation(const ShownWhenFlushed& output, std::vector<Piece> pieces)
+        : output_(output), pieces_(std::move(pieces)) {}
     std::size_t Read(char* buffer, std::size_t) override {
       shownAtRead.push_back(output_.shown);
-      if (next_ == lines_.size()) return 0;
-      const std::string_view line = lines_[next_++];
-      line.copy(buffer, line.size());
-      return line.size();
+      if (next_ == pieces_.size()) return 0;
+      const std::string_view piece = pieces_[next_++].text;
+      piece.copy(buffer, piece.size());
+      return piece.size();
     }
-    bool MustWait() override { return true; }
+    bool MustWait() override { return next_ == pieces_.size() || pieces_[next_].mustWait; }
     bool Failed() const override { return false; }
     std::vector<std::string> shownAtRead;
 
    private:
-    // The last without a line end: the input's end ends it.
-    const std::vector<std::string_view> lines_ = {"ABC\tABD\n", "JOHN\tJANE"};
     const ShownWhenFlushed& output_;
+    const std::vector<Piece> pieces_;
     std::size_t next_ = 0;
   };
-  ShownWhenFlushed shown;
-  std::ostream out(&shown);
-  std::ostringstream err;
-  Conversation input(shown);
-  EXPECT_EQ(pairly_score::ScoreBatch(input, out, err, kText, 2), 0);
-  EXPECT_EQ(input.shownAtRead,
-            (std::vector<std::string>{"", "1.66666666666667\t166%\n", "1.66666666666667\t166%\n"}));
-  EXPECT_EQ(shown.shown, "1.66666666666667\t166%\n1.25\t125%\n");
+  const std::string first = "1.66666666666667\t166%\n", both = first + "1.25\t125%\n";
+  const struct {
+    std::vector<Piece> pieces;  // the last without a line end: the input's end ends it
+    std::vector<std::string> shownAtRead;
+  } conversations[] = {
+      {{{true, "ABC\tABD\n"}, {true, "JOHN\tJANE"}}, {"", first, first}},
+      {{{true, "ABC\tABD\nJO"}, {false, "HN\tJA"}, {true, "NE"}}, {"", "", first, first}},
+  };
+  for (const auto& conversation : conversations) {
+    ShownWhenFlushed shown;
+    std::ostream out(&shown);
+    std::ostringstream err;
+    Conversation input(shown, conversation.pieces);
+    EXPECT_EQ(pairly_score::ScoreBatch(input, out, err, kText, 2), 0);
+    EXPECT_EQ(input.shownAtRead, conversation.shownAtRead);
+    EXPECT_EQ(shown.shown, both);
+  }
 }
 
 // A line longer than any block, from a pipe in small pieces, is read whole: each name's
@@ -318,6 +334,44 @@ TEST(Scorer, BatchStopsAtAFailedWriteNamingTheLine) {
     EXPECT_LT(pipe.BytesRead(), input.size() / 4);
   }
 }
+
+// Output whose flush fails, as a pipe whose reader has gone, after taking every byte.
+TEST(Scorer, BatchStopsAtAFailedFlushNamingTheFirstLineNotKnownToBeOut) {
+  class FailingFlush : public std::stringbuf {
+    int sync() override { return -1; }
+  };
+  FailingFlush failing;
+  std::ostream out(&failing);
+  std::istringstream stream("ABC\tABD\nJOHN\tJANE\n");
+  pairly_score::StreamInput in(stream);
+  std::ostringstream err;
+  EXPECT_EQ(pairly_score::ScoreBatch(in, out, err, kText, 1), 1);
+  EXPECT_EQ(err.str(), "pairly-score: line 1: cannot write the results\n");
+}
+
+#ifndef _WIN32
+// A poll interrupted by a signal is asked again; one that fails never reads as "ready".
+TEST(Scorer, InputThatCannotBePolledIsNeverReady) {
+  static int interruptions = 0, error = 0, answer = 0, calls = 0;
+  const pairly_score::PollFunction poll = [](pollfd*, nfds_t, int) {
+    ++calls;
+    if (interruptions > 0 || error != 0) {
+      errno = interruptions-- > 0 ? EINTR : error;
+      return -1;
+    }
+    return answer;
+  };
+  const struct {
+    int interruptions, error, answer;
+    bool mayWait;
+  } cases[] = {{2, 0, 1, false}, {1, 0, 0, true}, {0, EBADF, 0, true}, {0, ENOMEM, 1, true}};
+  for (const auto& c : cases) {
+    interruptions = c.interruptions, error = c.error, answer = c.answer, calls = 0;
+    EXPECT_EQ(pairly_score::ReadMayWait(0, poll), c.mayWait) << c.interruptions << " " << c.error;
+    EXPECT_EQ(calls, c.interruptions + 1);
+  }
+}
+#endif
 
 // Memory running out while a line is matched, or while it is read, is that line's error, on
 // any number of jobs, and the two-name form says so too.

@@ -28,7 +28,7 @@ constexpr LONG kResult2Child = 6;
 constexpr LONG kResultChild = 7;
 constexpr LONG kCartoonChild = 8;
 constexpr DWORD kLiveRegionChanged = 0x8019;  // EVENT_OBJECT_LIVEREGIONCHANGED
-constexpr int kPerson1 = 101, kCommand1 = 103, kPerson2 = 104;
+constexpr int kPerson1 = 101, kCommand2 = 102, kCommand1 = 103, kPerson2 = 104;
 
 VARIANT ChildId(LONG id) {
   VARIANT child;
@@ -340,13 +340,26 @@ TEST_F(ScreenReader, DefaultActionOfTheCartoonOpensTheSplash) {
   EXPECT_TRUE(SplashOpens());
 }
 
+// Screen readers hear each control change: every one of them unavailable while the box is up,
+// and available again once it is gone.
+void ExpectStateChanges(const EventRecorder& events, HWND window, int times) {
+  for (int id : {kPerson1, kCommand2, kCommand1, kPerson2}) {
+    EXPECT_EQ(events.Count(EVENT_OBJECT_STATECHANGE, GetDlgItem(window, id), CHILDID_SELF), times)
+        << id;
+  }
+  EXPECT_EQ(events.Count(EVENT_OBJECT_STATECHANGE, window, kCartoonChild), times) << "cartoon";
+}
+
 TEST_F(ScreenReader, NothingCanBeSetOffWhileAWarningIsUp) {
+  const EventRecorder events(process_.dwProcessId);
   SetNames(L"", L"JANE");
   ClickCalculate();
   HWND box = nullptr;
   ASSERT_TRUE(PumpUntil(
       [&] { return (box = running_program::MessageBoxOf(process_.dwProcessId)) != nullptr; }));
   ASSERT_EQ(running_program::PromptOf(box), L"Enter Your Name!!!");
+  PumpFor(200);
+  ExpectStateChanges(events, window_, 1);
   IAccessible& form1 = *form1_.Get();
   const std::vector<Child> children = Children(form1);
   ASSERT_EQ(children.size(), 8u);
@@ -354,8 +367,8 @@ TEST_F(ScreenReader, NothingCanBeSetOffWhileAWarningIsUp) {
   // Reported unavailable beforehand, and refused if asked all the same.
   EXPECT_EQ(State(form1, kCartoonChild) & STATE_SYSTEM_UNAVAILABLE, STATE_SYSTEM_UNAVAILABLE);
   EXPECT_EQ(State(calculate) & STATE_SYSTEM_UNAVAILABLE, STATE_SYSTEM_UNAVAILABLE);
-  EXPECT_TRUE(FAILED(form1.accDoDefaultAction(ChildId(kCartoonChild))));
-  EXPECT_TRUE(FAILED(calculate.accDoDefaultAction(ChildId(CHILDID_SELF))));
+  EXPECT_EQ(form1.accDoDefaultAction(ChildId(kCartoonChild)), E_FAIL);
+  EXPECT_EQ(calculate.accDoDefaultAction(ChildId(CHILDID_SELF)), E_FAIL);
   IAccessible& person2 = *children[3].object.Get();
   BSTR value = SysAllocString(L"X");
   EXPECT_TRUE(FAILED(person2.put_accValue(ChildId(CHILDID_SELF), value)));
@@ -369,6 +382,8 @@ TEST_F(ScreenReader, NothingCanBeSetOffWhileAWarningIsUp) {
 
   PostMessageW(box, WM_COMMAND, IDOK, 0);
   ASSERT_TRUE(ResultReads(L"0%"));
+  PumpFor(200);
+  ExpectStateChanges(events, window_, 2);
   EXPECT_EQ(State(form1, kCartoonChild) & STATE_SYSTEM_UNAVAILABLE, 0);
   EXPECT_EQ(State(calculate) & STATE_SYSTEM_UNAVAILABLE, 0);
   EXPECT_EQ(person2.put_accValue(ChildId(CHILDID_SELF), value), S_OK);
@@ -513,6 +528,15 @@ TEST_F(LongCalculation, AnswersThroughoutDropsWhatIsDoneMeanwhileAndStopsAtEscOr
   PumpFor(300);
   EXPECT_FALSE(Busy()) << "Alt+C again";
   EXPECT_EQ(events.Count(EVENT_OBJECT_STATECHANGE, window_, CHILDID_SELF), 2) << "busy, then not";
+  // And each control the score holds back, as it starts and as it ends; Exit, the way out,
+  // never changes.
+  for (int id : {kPerson1, kCommand1, kPerson2}) {
+    EXPECT_EQ(events.Count(EVENT_OBJECT_STATECHANGE, GetDlgItem(window_, id), CHILDID_SELF), 2)
+        << id;
+  }
+  EXPECT_EQ(events.Count(EVENT_OBJECT_STATECHANGE, window_, kCartoonChild), 2);
+  EXPECT_EQ(events.Count(EVENT_OBJECT_STATECHANGE, GetDlgItem(window_, kCommand2), CHILDID_SELF),
+            0);
   EXPECT_EQ(Splash(), nullptr);
   EXPECT_EQ(Focus(), GetDlgItem(window_, kCommand1));
   EXPECT_EQ(BoxLength(kPerson1), kLength);

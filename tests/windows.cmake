@@ -1,7 +1,8 @@
 # Tests of the real windows and of pairly-calc.exe, under Wine (included from CMakeLists.txt).
 add_executable(window_tests window_test_main.cpp form1_test.cpp splash_test.cpp input_test.cpp
-  locale_window_test.cpp failing_allocations.cpp $<TARGET_OBJECTS:pairly_resources>)
-target_link_libraries(window_tests PRIVATE pairly_windows gtest)
+  gate_test.cpp locale_window_test.cpp failing_allocations.cpp $<TARGET_OBJECTS:pairly_resources>)
+# uuid before oleacc: the x64 oleacc import library's IID_IAccessible is not the GUID itself.
+target_link_libraries(window_tests PRIVATE pairly_windows gtest uuid oleacc)
 target_compile_options(window_tests PRIVATE ${PAIRLY_WARNINGS})
 target_link_options(window_tests PRIVATE -municode)
 add_test(NAME window_tests COMMAND window_tests)
@@ -32,7 +33,7 @@ target_link_options(pairly-calc-failing-start PRIVATE -municode -mwindows)
 # pairly-calc.exe itself: its resources, and the program driven from another process, by
 # keyboard and mouse and as a screen reader reads it; and how it fails to start.
 add_executable(app_tests app_test.cpp screen_reader_test.cpp)
-target_link_libraries(app_tests PRIVATE pairly_windows gtest_main version)
+target_link_libraries(app_tests PRIVATE pairly_windows gtest_main version uuid oleacc)
 target_compile_options(app_tests PRIVATE ${PAIRLY_WARNINGS})
 target_compile_definitions(app_tests PRIVATE PAIRLY_CALC_EXE="$<TARGET_FILE:pairly-calc>"
   PAIRLY_CALC_FAILING_START_EXE="$<TARGET_FILE:pairly-calc-failing-start>")

@@ -58,11 +58,14 @@ std::u16string PercentText(std::u16string_view scoreText, std::u16string_view se
   return runtime::NumberToText(percent, separator) + u"%";
 }
 
+void WarnOfEmptyNames(CalculateView& view) {
+  if (view.Person1Text().empty()) view.ShowMessage(kEnterYourName);
+  if (view.Person2Text().empty()) view.ShowMessage(kEnterHerName);
+}
+
 Names ReadNames(CalculateView& view) {
   Names names{view.Person1Text(), {}};
-  if (names.person1.empty()) view.ShowMessage(kEnterYourName);
   names.person2 = view.Person2Text();
-  if (names.person2.empty()) view.ShowMessage(kEnterHerName);
   return names;
 }
 
@@ -76,6 +79,7 @@ void ShowScore(CalculateView& view, double score, const runtime::TextServices& t
 }
 
 void Calculate(CalculateView& view, const runtime::TextServices& text) {
+  WarnOfEmptyNames(view);
   const Names names = ReadNames(view);
   ShowScore(view, Module1::NameMatchScore(names.person1, names.person2, text), text);
 }

@@ -39,10 +39,12 @@ struct Names {
   std::u16string person2;
 };
 
-// The command in the parts a window needs to score off its own thread: the first and the last
-// run on the window's thread, one after the other, with the score in between.
+// The command in the parts a window needs to score off its own thread: they run on the
+// window's thread in this order, with the score between the last two.
 //
-// Reads the two names and shows the warning for each empty one, in order.
+// Shows the warning for each empty name, in order, each name read just before its check.
+void WarnOfEmptyNames(CalculateView& view);
+// Reads the two names for the score: again, after the warnings, as they are now.
 Names ReadNames(CalculateView& view);
 // Shows a score: its text in Result, copied to result2, then the percentage read back from
 // result2. A runtime error propagates with both captions as they were.

@@ -96,7 +96,8 @@ Form1::Form1(runtime::Application& application, const runtime::TextServices& tex
     : Form(application, kForm1), text_(text), splash_(application) {}
 
 Form1::~Form1() {
-  StopCalculating();
+  // The window goes first: its last messages still find every member here.
+  Unload();
 }
 
 void Form1::OnClick(int id) {
@@ -117,15 +118,15 @@ void Form1::OnClick(int id) {
 
 void Form1::Calculate() {
   View view(*this);
+  calculate::WarnOfEmptyNames(view);
   calculate::Names names = calculate::ReadNames(view);
   if (names.person1.size() + names.person2.size() <= kScoredInPlace) {
     calculate::ShowScore(view, Module1::NameMatchScore(names.person1, names.person2, text_), text_);
     return;
   }
-  cancellation_.emplace();
   score_.Start(
-      [this, names = std::move(names)] {
-        return Module1::NameMatchScore(names.person1, names.person2, text_, &*cancellation_);
+      [&text = text_, names = std::move(names)](const scoring::Cancellation& cancellation) {
+        return Module1::NameMatchScore(names.person1, names.person2, text, &cancellation);
       },
       WorkDoneNotifier());
   if (score_.WaitFor(kQuickScore)) {
@@ -156,7 +157,7 @@ void Form1::OnUnload() noexcept {
 }
 
 void Form1::StopCalculating() noexcept {
-  if (cancellation_) cancellation_->Cancel();
+  score_.Cancel();
   score_.Discard();
   SetBusy(false);
 }
@@ -174,7 +175,7 @@ void Form1::View::SetCaption(calculate::Label label, std::u16string_view caption
   form_.SetCaption(LabelId(label), Utf16ToWide(caption));
 }
 void Form1::View::ShowMessage(std::u16string_view prompt) {
-  form_.App().ShowMessage(Utf16ToWide(prompt));
+  form_.ShowMessage(Utf16ToWide(prompt));
 }
 
 }  // namespace main_window

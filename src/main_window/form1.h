@@ -2,14 +2,12 @@
 // cartoon, and the cartoon that opens the splash window.
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "calculate/calculate.h"
 #include "runtime/background_work.h"
 #include "runtime/form.h"
 #include "runtime/text_services.h"
-#include "scoring/cancellation.h"
 #include "splash_window/frm_splash.h"
 
 namespace main_window {
@@ -65,7 +63,6 @@ class Form1 : public runtime::Form {
 
   const runtime::TextServices& text_;
   splash_window::FrmSplash splash_;
-  std::optional<scoring::Cancellation> cancellation_;  // the running score's, one per score
   runtime::BackgroundWork<double> score_;
 };
 

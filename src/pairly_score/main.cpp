@@ -18,7 +18,6 @@
 
 #include "runtime/wide_text.h"
 #else
-#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,9 +77,7 @@ std::size_t StandardInput::Read(char* buffer, std::size_t size) {
 }
 
 bool StandardInput::MustWait() {
-  if (file_) return false;
-  pollfd input{STDIN_FILENO, POLLIN, 0};
-  return poll(&input, 1, 0) == 0;
+  return !file_ && pairly_score::ReadMayWait(STDIN_FILENO, poll);
 }
 #endif
 

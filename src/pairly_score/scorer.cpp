@@ -1,5 +1,6 @@
 #include "pairly_score/scorer.h"
 
+#include <cerrno>
 #include <istream>
 #include <new>
 #include <optional>
@@ -49,6 +50,17 @@ std::optional<int> BatchJobs(const std::vector<std::u16string>& arguments) {
 
 }  // namespace
 
+#ifndef _WIN32
+bool ReadMayWait(int descriptor, PollFunction poll) {
+  pollfd input{descriptor, POLLIN, 0};
+  for (;;) {
+    const int ready = poll(&input, 1, 0);
+    if (ready >= 0) return ready == 0;
+    if (errno != EINTR) return true;
+  }
+}
+#endif
+
 std::size_t StreamInput::Read(char* buffer, std::size_t size) {
   stream_.read(buffer, static_cast<std::streamsize>(size));
   return static_cast<std::size_t>(stream_.gcount());
@@ -69,6 +81,7 @@ std::vector<std::string> ScorePair(const std::u16string& name1, const std::u16st
   calculate::TextCalculateView view(name1, name2);
   if (blocks) {
     // Calculate's steps, with the score's blocks kept.
+    calculate::WarnOfEmptyNames(view);
     const calculate::Names names = calculate::ReadNames(view);
     calculate::ShowScore(
         view, Module1::NameMatchScore(names.person1, names.person2, text, nullptr, blocks), text);

@@ -10,6 +10,10 @@
 #include "runtime/text_services.h"
 #include "scoring/match_block.h"
 
+#ifndef _WIN32
+#include <poll.h>
+#endif
+
 namespace pairly_score {
 
 // Where the batch mode reads its input.
@@ -24,6 +28,15 @@ class InputSource {
   virtual bool MustWait() = 0;
   virtual bool Failed() const = 0;
 };
+
+#ifndef _WIN32
+// Whether a read of a pipe or terminal may wait for its writer, from poll(2) on it with no
+// timeout. A poll interrupted by a signal is asked again; one that fails otherwise answers
+// "may wait", never "ready": the results so far are written first, and the read then says
+// whether the input can be read. Tests pass a stand-in for the system's poll.
+using PollFunction = int (*)(pollfd*, nfds_t, int);
+bool ReadMayWait(int descriptor, PollFunction poll);
+#endif
 
 // A stream read to its end, such as a string or a file, which never waits.
 class StreamInput : public InputSource {

@@ -11,9 +11,48 @@
 #include <utility>
 
 #include "runtime/form.h"
+#include "runtime/gate.h"
 
 namespace runtime {
 namespace {
+
+// What answering screen readers takes from oleacc.dll and oleaut32.dll, loaded when a screen
+// reader first asks and kept from then on, as imports would be: most starts need neither.
+struct ScreenReaderFunctions {
+  decltype(&::AccessibleObjectFromWindow) accessibleObjectFromWindow = nullptr;
+  decltype(&::CreateStdAccessibleObject) createStdAccessibleObject = nullptr;
+  decltype(&::LresultFromObject) lresultFromObject = nullptr;
+  decltype(&::SysAllocStringLen) sysAllocStringLen = nullptr;
+};
+
+template <typename Function>
+void Find(HMODULE module, const char* name, Function& function) {
+  if (!module) return;
+  // Through the generic function type, which any function pointer converts to and from.
+  function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+// Null where a library or one of its functions cannot be had: the platform then answers.
+const ScreenReaderFunctions* LoadScreenReaderFunctions() {
+  static const ScreenReaderFunctions loaded = [] {
+    ScreenReaderFunctions functions;
+    const HMODULE oleacc = LoadLibraryExW(L"oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    Find(oleacc, "AccessibleObjectFromWindow", functions.accessibleObjectFromWindow);
+    Find(oleacc, "CreateStdAccessibleObject", functions.createStdAccessibleObject);
+    Find(oleacc, "LresultFromObject", functions.lresultFromObject);
+    const HMODULE oleaut = LoadLibraryExW(L"oleaut32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    Find(oleaut, "SysAllocStringLen", functions.sysAllocStringLen);
+    return functions;
+  }();
+  const bool complete = loaded.accessibleObjectFromWindow && loaded.createStdAccessibleObject &&
+                        loaded.lresultFromObject && loaded.sysAllocStringLen;
+  return complete ? &loaded : nullptr;
+}
+
+// VariantInit's work, without oleaut32.
+void MakeEmpty(VARIANT* variant) {
+  variant->vt = VT_EMPTY;
+}
 
 // UI Automation's LiveSetting property, which Dynamic Annotation attaches to an MSAA element.
 constexpr GUID kLiveSettingProperty{
@@ -49,7 +88,9 @@ HRESULT Guarded(Body body) noexcept {
 // A text property: S_FALSE and no string where there is none, as MSAA asks.
 HRESULT AnswerText(BSTR* out, std::wstring_view text) {
   if (text.empty()) return S_FALSE;
-  *out = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  // Only objects made after the functions were loaded answer, so they are there.
+  *out =
+      LoadScreenReaderFunctions()->sysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
   return *out ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -61,7 +102,7 @@ HRESULT AnswerNumber(VARIANT* out, LONG value) {
 
 VARIANT SelfId() {
   VARIANT self;
-  VariantInit(&self);
+  MakeEmpty(&self);
   self.vt = VT_I4;
   self.lVal = CHILDID_SELF;
   return self;
@@ -75,8 +116,10 @@ bool IsSelf(const VARIANT& child) {
 // (and Wine, whose window objects of child controls are stubs) answers for it.
 ComPtr<IAccessible> ControlObject(HWND control) {
   ComPtr<IAccessible> object;
-  if (FAILED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
-                                        object.PutVoid()))) {
+  const ScreenReaderFunctions* oleacc = LoadScreenReaderFunctions();
+  if (!oleacc ||
+      FAILED(oleacc->accessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT),
+                                                IID_IAccessible, object.PutVoid()))) {
     object.Reset();
   }
   return object;
@@ -224,7 +267,7 @@ class FormAccessible final : public AccessibleObject {
 
   HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
     if (!role) return E_POINTER;
-    VariantInit(role);
+    MakeEmpty(role);
     return Route(
         child, [&](IAccessible& object, VARIANT id) { return object.get_accRole(id, role); },
         [&](std::size_t index) { return AnswerNumber(role, RoleOf(Controls()[index])); });
@@ -232,15 +275,13 @@ class FormAccessible final : public AccessibleObject {
 
   HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
     if (!state) return E_POINTER;
-    VariantInit(state);
+    MakeEmpty(state);
     const HRESULT result = Route(
         child, [&](IAccessible& object, VARIANT id) { return object.get_accState(id, state); },
         [&](std::size_t index) {
           const ControlDescription& control = Controls()[index];
           LONG flags = RoleOf(control) == ROLE_SYSTEM_PUSHBUTTON ? 0 : STATE_SYSTEM_READONLY;
-          if (HasDefaultAction(control) && !TakesActions(control)) {
-            flags |= STATE_SYSTEM_UNAVAILABLE;
-          }
+          if (CanBeUsed(control) && !form_->MayUse(index)) flags |= STATE_SYSTEM_UNAVAILABLE;
           RECT shown;
           if (!ShownBox(index, shown)) flags |= STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN;
           if (!IsWindowVisible(window_)) flags |= STATE_SYSTEM_INVISIBLE;
@@ -286,7 +327,7 @@ class FormAccessible final : public AccessibleObject {
 
   HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override {
     if (!focus) return E_POINTER;
-    VariantInit(focus);
+    MakeEmpty(focus);
     return Guarded([&]() -> HRESULT {
       if (!form_) return CO_E_OBJNOTCONNECTED;
       // A focused child control as the tree holds it (Wine's own object leaves it out).
@@ -300,7 +341,7 @@ class FormAccessible final : public AccessibleObject {
 
   HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* selection) override {
     if (!selection) return E_POINTER;
-    VariantInit(selection);
+    MakeEmpty(selection);
     return form_ ? standard_->get_accSelection(selection) : CO_E_OBJNOTCONNECTED;
   }
 
@@ -318,7 +359,14 @@ class FormAccessible final : public AccessibleObject {
 
   HRESULT STDMETHODCALLTYPE accSelect(LONG flags, VARIANT child) override {
     return Route(
-        child, [&](IAccessible& object, VARIANT id) { return object.accSelect(flags, id); },
+        child,
+        [&](IAccessible& object, VARIANT id) {
+          // The window's own focus, like a click on it, is the user's input.
+          if (IsSelf(child) && !form_->application_.WhoMayAct().Allows(*form_, Action::kInput)) {
+            return E_FAIL;
+          }
+          return object.accSelect(flags, id);
+        },
         [](std::size_t) { return DISP_E_MEMBERNOTFOUND; });  // drawn elements take no focus
   }
 
@@ -345,7 +393,7 @@ class FormAccessible final : public AccessibleObject {
 
   HRESULT STDMETHODCALLTYPE accNavigate(LONG direction, VARIANT start, VARIANT* end) override {
     if (!end) return E_POINTER;
-    VariantInit(end);
+    MakeEmpty(end);
     return Guarded([&]() -> HRESULT {
       if (!form_) return CO_E_OBJNOTCONNECTED;
       const std::size_t count = Controls().size();
@@ -374,7 +422,7 @@ class FormAccessible final : public AccessibleObject {
 
   HRESULT STDMETHODCALLTYPE accHitTest(LONG x, LONG y, VARIANT* found) override {
     if (!found) return E_POINTER;
-    VariantInit(found);
+    MakeEmpty(found);
     return Guarded([&]() -> HRESULT {
       if (!form_) return CO_E_OBJNOTCONNECTED;
       POINT point{x, y};
@@ -402,8 +450,8 @@ class FormAccessible final : public AccessibleObject {
         [&](std::size_t index) -> HRESULT {
           const ControlDescription& control = Controls()[index];
           if (!HasDefaultAction(control)) return DISP_E_MEMBERNOTFOUND;
-          // A modal box is up, or the program is busy: reported unavailable.
-          if (!TakesActions(control)) return E_FAIL;
+          // Refused as reported: unavailable while the gate lets nothing in.
+          if (!form_->MayUse(index)) return E_FAIL;
           // Clicked from the message loop, not inside this (perhaps cross-process) call.
           return PostMessageW(window_, kDefaultActionMessage, static_cast<WPARAM>(control.id), 0)
                      ? S_OK
@@ -437,9 +485,6 @@ class FormAccessible final : public AccessibleObject {
 
  private:
   std::span<const ControlDescription> Controls() const { return form_->description_.controls; }
-  bool TakesActions(const ControlDescription& control) const {
-    return form_->TakesActionsOf(control);
-  }
 
   std::optional<std::size_t> IndexOf(const VARIANT& child) const {
     if (child.vt != VT_I4 || child.lVal < 1 || child.lVal > static_cast<LONG>(Controls().size())) {
@@ -501,12 +546,13 @@ namespace {
 
 // ---- A child control ----
 
-// The control's standard object with the description's name, if it gives one, and with the
-// control's action held back while its window takes none; everything else as it was.
+// The control's standard object with the description's name, if it gives one, and with
+// whatever changes the control (its action, a new value, the focus) held back while the gate
+// lets nothing in; everything else as it was.
 class ControlAccessible final : public AccessibleObject {
  public:
-  ControlAccessible(HWND control, std::wstring_view name, bool acts, ComPtr<IAccessible> standard)
-      : control_(control), name_(name), acts_(acts), standard_(std::move(standard)) {}
+  ControlAccessible(HWND control, std::wstring_view name, ComPtr<IAccessible> standard)
+      : control_(control), name_(name), standard_(std::move(standard)) {}
 
   HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
     if (!name) return E_POINTER;
@@ -538,7 +584,7 @@ class ControlAccessible final : public AccessibleObject {
   HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
     const HRESULT result =
         Forward(state, [&](IAccessible& o) { return o.get_accState(child, state); });
-    if (result == S_OK && state->vt == VT_I4 && IsSelf(child) && acts_ && !TakesActions()) {
+    if (result == S_OK && state->vt == VT_I4 && IsSelf(child) && !MayUse()) {
       state->lVal |= STATE_SYSTEM_UNAVAILABLE;
     }
     return result;
@@ -565,7 +611,9 @@ class ControlAccessible final : public AccessibleObject {
     return Forward(action, [&](IAccessible& o) { return o.get_accDefaultAction(child, action); });
   }
   HRESULT STDMETHODCALLTYPE accSelect(LONG flags, VARIANT child) override {
-    return Connected() ? standard_->accSelect(flags, child) : CO_E_OBJNOTCONNECTED;
+    if (!Connected()) return CO_E_OBJNOTCONNECTED;
+    if (!MayUse()) return E_FAIL;  // the focus stays where it is, as against a click
+    return standard_->accSelect(flags, child);
   }
   HRESULT STDMETHODCALLTYPE accLocation(LONG* left, LONG* top, LONG* width, LONG* height,
                                         VARIANT child) override {
@@ -582,8 +630,7 @@ class ControlAccessible final : public AccessibleObject {
   }
   HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
     if (!Connected()) return CO_E_OBJNOTCONNECTED;
-    // A modal box is up, or the program is busy: reported unavailable.
-    if (acts_ && !TakesActions()) return E_FAIL;
+    if (!MayUse()) return E_FAIL;  // refused as reported: unavailable
     return standard_->accDoDefaultAction(child);
   }
   HRESULT STDMETHODCALLTYPE put_accName(VARIANT child, BSTR name) override {
@@ -591,7 +638,7 @@ class ControlAccessible final : public AccessibleObject {
   }
   HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR value) override {
     if (!Connected()) return CO_E_OBJNOTCONNECTED;
-    if (!TakesActions()) return E_FAIL;  // a name box keeps its text, as against typing
+    if (!MayUse()) return E_FAIL;  // a name box keeps its text, as against typing
     return standard_->put_accValue(child, value);
   }
 
@@ -599,17 +646,18 @@ class ControlAccessible final : public AccessibleObject {
   HWND OwnWindow() const override { return control_; }
   // The control is gone once its handle is: the object then answers nothing more.
   bool Connected() const override { return IsWindow(control_) != FALSE; }
-  // Asked of the window each time: this object may outlive it, and the window's form too.
-  bool TakesActions() const {
-    return SendMessageW(GetParent(control_), kAcceptsActionsQuery,
-                        static_cast<WPARAM>(GetDlgCtrlID(control_)), 0) != 0;
+  // Asked each time, through the control's window: this object may outlive the window.
+  bool MayUse() const {
+    const Form* form = Form::Of(GetParent(control_));
+    const std::optional<std::size_t> index = form ? form->IndexOfControl(control_) : std::nullopt;
+    return index && form->MayUse(*index);
   }
 
  private:
   static void Clear(IDispatch** out) { *out = nullptr; }
   static void Clear(BSTR* out) { *out = nullptr; }
   static void Clear(LONG* out) { *out = 0; }
-  static void Clear(VARIANT* out) { VariantInit(out); }
+  static void Clear(VARIANT* out) { MakeEmpty(out); }
 
   template <typename Out, typename Call>
   HRESULT Forward(Out* out, Call call) const {
@@ -620,40 +668,8 @@ class ControlAccessible final : public AccessibleObject {
 
   HWND control_;
   std::wstring name_;
-  bool acts_;  // its default action does something (a button)
   ComPtr<IAccessible> standard_;
 };
-
-// The control's description and the procedure it had before ours, kept as properties of the
-// control from ServeScreenReaders until the control is destroyed.
-constexpr const wchar_t* kDescriptionProperty = L"PairlyCalc.Description";
-constexpr const wchar_t* kProcedureProperty = L"PairlyCalc.Procedure";
-
-LRESULT CALLBACK ControlProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
-  const auto* description =
-      static_cast<const ControlDescription*>(GetPropW(control, kDescriptionProperty));
-  const auto original = reinterpret_cast<WNDPROC>(GetPropW(control, kProcedureProperty));
-  if (message == WM_GETOBJECT && static_cast<LONG>(lParam) == OBJID_CLIENT) {
-    SendMessageW(GetParent(control), kScreenReaderArrived, 0, 0);
-    try {
-      ComPtr<IAccessible> standard;
-      if (SUCCEEDED(CreateStdAccessibleObject(control, OBJID_CLIENT, IID_IAccessible,
-                                              standard.PutVoid()))) {
-        const ComPtr<ControlAccessible> object = MakeComObject<ControlAccessible>(
-            control, description->accessibleName, description->kind == ControlKind::kCommandButton,
-            std::move(standard));
-        return LresultFromObject(IID_IAccessible, wParam, static_cast<IAccessible*>(object.Get()));
-      }
-    } catch (const std::exception&) {
-      // The platform answers as it would have; the window's own guard still holds the action.
-    }
-  } else if (message == WM_NCDESTROY) {
-    SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
-    RemovePropW(control, kDescriptionProperty);
-    RemovePropW(control, kProcedureProperty);
-  }
-  return CallWindowProcW(original, control, message, wParam, lParam);
-}
 
 }  // namespace
 
@@ -665,10 +681,12 @@ ClientAccessibility::~ClientAccessibility() {
 }
 
 LRESULT ClientAccessibility::Answer(Form& form, WPARAM wParam) {
+  const ScreenReaderFunctions* oleacc = LoadScreenReaderFunctions();
+  if (!oleacc) return 0;
   if (!object_) {
     ComPtr<IAccessible> standard;
-    if (FAILED(CreateStdAccessibleObject(form.window_, OBJID_CLIENT, IID_IAccessible,
-                                         standard.PutVoid()))) {
+    if (FAILED(oleacc->createStdAccessibleObject(form.window_, OBJID_CLIENT, IID_IAccessible,
+                                                 standard.PutVoid()))) {
       return 0;
     }
     try {
@@ -677,7 +695,8 @@ LRESULT ClientAccessibility::Answer(Form& form, WPARAM wParam) {
       return 0;
     }
   }
-  return LresultFromObject(IID_IAccessible, wParam, static_cast<IAccessible*>(object_.Get()));
+  return oleacc->lresultFromObject(IID_IAccessible, wParam,
+                                   static_cast<IAccessible*>(object_.Get()));
 }
 
 void ClientAccessibility::Disconnect() {
@@ -687,17 +706,22 @@ void ClientAccessibility::Disconnect() {
 
 // ---- Names, announcements, live regions ----
 
-void ServeScreenReaders(HWND control, const ControlDescription& description) {
-  // The system's own subclassing: the common controls' helpers for it would load that library
-  // at every start.
-  const auto original = GetWindowLongPtrW(control, GWLP_WNDPROC);
-  if (!original || !SetPropW(control, kProcedureProperty, reinterpret_cast<HANDLE>(original)) ||
-      !SetPropW(control, kDescriptionProperty, const_cast<ControlDescription*>(&description))) {
-    // Without them the control answers screen readers as the platform does.
-    RemovePropW(control, kProcedureProperty);
-    return;
+LRESULT AnswerForControl(HWND control, const ControlDescription& description, WPARAM wParam) {
+  const ScreenReaderFunctions* oleacc = LoadScreenReaderFunctions();
+  if (!oleacc) return 0;
+  try {
+    ComPtr<IAccessible> standard;
+    if (FAILED(oleacc->createStdAccessibleObject(control, OBJID_CLIENT, IID_IAccessible,
+                                                 standard.PutVoid()))) {
+      return 0;
+    }
+    const ComPtr<ControlAccessible> object =
+        MakeComObject<ControlAccessible>(control, description.accessibleName, std::move(standard));
+    return oleacc->lresultFromObject(IID_IAccessible, wParam,
+                                     static_cast<IAccessible*>(object.Get()));
+  } catch (const std::exception&) {
+    return 0;  // the platform answers as it would have; the gate still holds the control
   }
-  SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlProcedure));
 }
 
 void AnnounceCaptionChange(HWND window, std::size_t index, const ControlDescription& control) {
@@ -718,7 +742,7 @@ LiveRegionAnnotations::LiveRegionAnnotations(HWND window,
       return;
     }
     VARIANT polite;
-    VariantInit(&polite);
+    MakeEmpty(&polite);
     polite.vt = VT_I4;
     polite.lVal = kLiveSettingPolite;
     if (SUCCEEDED(services_->SetHwndProp(window, static_cast<DWORD>(OBJID_CLIENT),

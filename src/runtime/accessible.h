@@ -25,20 +25,6 @@ constexpr LONG ChildIdOf(std::size_t index) {
   return static_cast<LONG>(index) + 1;
 }
 
-// Posted by a screen reader's "default action" on a drawn element (wParam: its control id), so
-// that the click runs from the message loop as a mouse click does, never inside the
-// reader's call.
-inline constexpr UINT kDefaultActionMessage = WM_APP;
-
-// Sent by a child control's accessible object to its window before an action (wParam: the
-// control's id): nonzero while the control takes actions, 0 while a modal box of the program,
-// or its being busy, holds them back.
-inline constexpr UINT kAcceptsActionsQuery = WM_APP + 1;
-
-// Sent by a child control to its window before it answers a screen reader: the first time, the
-// window makes what only screen readers need (COM, the live-region declarations).
-inline constexpr UINT kScreenReaderArrived = WM_APP + 3;
-
 // The accessible object of an open form's client area, made at the first request for it.
 class ClientAccessibility {
  public:
@@ -57,10 +43,11 @@ class ClientAccessibility {
   ComPtr<FormAccessible> object_;
 };
 
-// Has a child control's own standard object answer with the accessible name of its
-// description, where it has one, and refuse the control's action or a new value, reporting a
-// button unavailable, while the window takes none. Undone when the control is destroyed.
-void ServeScreenReaders(HWND control, const ControlDescription& description);
+// The answer to WM_GETOBJECT for a child control's OBJID_CLIENT: its standard object, with the
+// accessible name of its description where it has one, reported unavailable and refusing its
+// action, a new value and the focus while the gate lets none in. 0 where none can be made (the
+// platform then answers).
+LRESULT AnswerForControl(HWND control, const ControlDescription& description, WPARAM wParam);
 
 // Tells screen readers that the caption of the element at `index` changed; for a live
 // region, also that they may speak it at once.

@@ -1,10 +1,11 @@
 // Computations on a thread of their own, one at a time, for a window that must keep answering
 // while they run. The window's thread starts one, may wait a little for it, and takes its
 // result (or what it threw) once it has ended; a computation never touches a window, and tells
-// its owner that it has ended through a callback that only posts a message. The owner stops it
-// through whatever cancel flag it watches. The thread is started with the first computation and
-// kept for the next ones (under Wine, starting a thread takes about 5 ms); Stop, or the
-// destructor, ends it, so no thread outlives its owner.
+// its owner that it has ended through a callback that only posts a message. Each computation
+// gets a cancel flag of its own, made before it starts and kept until it has ended, so that a
+// cancel always reaches the computation it was meant for. The thread is started with the first
+// computation and kept for the next ones (under Wine, starting a thread takes about 5 ms);
+// Stop, or the destructor, ends it, so no thread outlives its owner.
 #pragma once
 
 #include <cfenv>
@@ -12,10 +13,13 @@
 #include <condition_variable>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
 #include <utility>
+
+#include "scoring/cancellation.h"
 
 namespace runtime {
 
@@ -27,15 +31,19 @@ class BackgroundWork {
   BackgroundWork& operator=(const BackgroundWork&) = delete;
   ~BackgroundWork() { Stop(); }
 
-  // Runs `compute` on the work's thread, then `ended` there once its outcome can be taken.
-  // Earlier work is discarded first.
-  void Start(std::function<Result()> compute, std::function<void()> ended) {
+  // Runs `compute` on the work's thread with its own cancel flag, then `ended` there once its
+  // outcome can be taken. Earlier work is cancelled and discarded first.
+  void Start(std::function<Result(const scoring::Cancellation&)> compute,
+             std::function<void()> ended) {
+    Cancel();
     Discard();
+    // Made only now that no computation looks at the previous one.
+    cancellation_ = std::make_shared<scoring::Cancellation>();
     // The computation sees this thread's floating-point environment (x87 precision and
     // rounding are set per thread, and a new Windows thread starts with the system's), so that
     // a result comes out the same to the last bit wherever it is computed. MinGW's fesetenv
     // leaves SSE's rounding as it was: the rounding is passed on its own.
-    Job job{std::move(compute), std::move(ended), {}, std::fegetround()};
+    Job job{std::move(compute), std::move(ended), cancellation_, {}, std::fegetround()};
     std::fegetenv(&job.environment);
     if (!thread_.joinable()) thread_ = std::thread([this] { Serve(); });  // may throw
     {
@@ -44,6 +52,12 @@ class BackgroundWork {
       state_ = State::kQueued;
     }
     changed_.notify_all();
+  }
+
+  // Stops started work at its next look at its flag (it then ends by throwing
+  // scoring::Cancelled); nothing when there is none.
+  void Cancel() noexcept {
+    if (cancellation_) cancellation_->Cancel();
   }
 
   // Whether work was started and has been neither taken nor discarded.
@@ -97,8 +111,9 @@ class BackgroundWork {
  private:
   enum class State { kIdle, kQueued, kRunning, kEnded };
   struct Job {
-    std::function<Result()> compute;
+    std::function<Result(const scoring::Cancellation&)> compute;
     std::function<void()> ended;
+    std::shared_ptr<const scoring::Cancellation> cancellation;  // the job's own, until it ends
     std::fenv_t environment;
     int rounding;
   };
@@ -116,7 +131,7 @@ class BackgroundWork {
       std::optional<Result> result;
       std::exception_ptr failure;
       try {
-        result.emplace(job.compute());
+        result.emplace(job.compute(*job.cancellation));
       } catch (...) {
         failure = std::current_exception();
       }
@@ -132,7 +147,8 @@ class BackgroundWork {
     }
   }
 
-  mutable std::mutex mutex_;  // guards everything below but the thread
+  std::shared_ptr<scoring::Cancellation> cancellation_;  // the latest work's; the owner's thread
+  mutable std::mutex mutex_;                             // guards everything below but the thread
   std::condition_variable changed_;
   State state_ = State::kIdle;
   bool stopping_ = false;

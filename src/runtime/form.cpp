@@ -6,6 +6,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <utility>
 
 #include "runtime/platform_error.h"
@@ -45,25 +46,30 @@ UINT CaptionFormat(const ControlDescription& label) {
   return DT_WORDBREAK | DT_LEFT | DT_NOPREFIX;
 }
 
-// Beside accessible.h's: the end of a window's work, posted from the work's own thread.
-constexpr UINT kWorkDoneMessage = WM_APP + 2;
-
 // Ready made: building a report could need the very memory that ran out.
 constexpr std::wstring_view kOutOfMemoryReport = L"Run-time error '7':\n\nOut of memory";
 
+// Whatever ran short, memory or the system's resources for a window or a thread, the user
+// reads the one error 7.
 bool IsOutOfMemory(const std::exception& error) {
+  if (const auto* runtimeError = dynamic_cast<const RuntimeError*>(&error)) {
+    return runtimeError->Kind() == ErrorKind::kOutOfMemory;
+  }
+  if (const auto* systemError = dynamic_cast<const std::system_error*>(&error)) {
+    return systemError->code() == std::errc::resource_unavailable_try_again ||
+           systemError->code() == std::errc::not_enough_memory;
+  }
   return dynamic_cast<const std::bad_alloc*>(&error) ||
          dynamic_cast<const std::length_error*>(&error);  // a size beyond any memory
 }
 
-void ReportError(Application& application, const std::exception& error) {
+// What the user reads of a failure in an event.
+std::wstring FailureReport(const std::exception& error) {
+  if (IsOutOfMemory(error)) return std::wstring(kOutOfMemoryReport);
   if (const auto* runtimeError = dynamic_cast<const RuntimeError*>(&error)) {
-    application.ShowMessage(Utf16ToWide(ErrorReport(runtimeError->Kind())));
-  } else if (IsOutOfMemory(error)) {
-    application.ShowMessage(kOutOfMemoryReport);
-  } else {
-    application.ShowMessage(L"Run-time error:\n\n" + Utf16ToWide(Utf8ToUtf16(error.what())));
+    return Utf16ToWide(ErrorReport(runtimeError->Kind()));
   }
+  return L"Run-time error:\n\n" + Utf16ToWide(Utf8ToUtf16(error.what()));
 }
 
 // A character as the system upper-cases it (CharUpperW takes one character in place of a
@@ -81,6 +87,22 @@ wchar_t AccessKeyOf(std::wstring_view caption) {
     ++i;  // "&&" shows one "&"
   }
   return 0;
+}
+
+// The procedure a child control had before ours, kept as a property of the control from
+// Subclass until the control is destroyed.
+constexpr const wchar_t* kProcedureProperty = L"PairlyCalc.Procedure";
+
+// Puts `procedure` ahead of the control's own, through the system's own subclassing: the
+// common controls' helpers for it would load that library at every start. Without the
+// property the control stays as it was; the message loop's filter and the window then still
+// hold back what reaches it through the loop.
+void Subclass(HWND control, WNDPROC procedure) {
+  const auto original = GetWindowLongPtrW(control, GWLP_WNDPROC);
+  if (!original || !SetPropW(control, kProcedureProperty, reinterpret_cast<HANDLE>(original))) {
+    return;
+  }
+  SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure));
 }
 
 // Has the window under the pointer choose its cursor again, as when the pointer moves: the
@@ -111,59 +133,72 @@ int Application::Run() {
 
 bool Application::PreTranslate(MSG& message) {
   if (!message.hwnd) return false;
-  HWND root = GetAncestor(message.hwnd, GA_ROOT);
+  Form* form = Form::Of(GetAncestor(message.hwnd, GA_ROOT));
+  if (!form || !form->window_) return false;
+  const std::optional<Action> action =
+      gate_.ActionOf(*form, message.hwnd, message.message, message.wParam);
+  if (action && !gate_.Allows(*form, *action)) return true;  // dropped, not kept for later
+  if (action == Action::kCancel) {
+    form->Cancel();
+    return true;
+  }
+  if (form->TranslateOwnKeys(message)) return true;
   // A window without focusable controls (the splash) gets its own keys, Enter and Esc
   // included; the dialog manager would turn those into commands instead.
-  for (Form* form : open_) {
-    if (form->window_ != root) continue;
-    if (busy_ && HoldsBackWhileBusy(*form, message)) return true;
-    if (form->TranslateOwnKeys(message)) return true;
-    if (form->UsesDialogKeys()) return IsDialogMessageW(root, &message);
-  }
-  return false;
-}
-
-bool Application::HoldsBackWhileBusy(const Form& form, const MSG& message) {
-  switch (message.message) {
-    case WM_KEYDOWN:
-      if (message.wParam == VK_ESCAPE) busy_->Cancel();
-      return true;
-    case WM_CHAR:
-    case WM_DEADCHAR:
-    case WM_SYSDEADCHAR:
-    case WM_UNICHAR:
-      return true;
-    case WM_SYSCHAR:
-      return !form.HasAccessKeyAvailableWhileBusy(static_cast<wchar_t>(message.wParam));
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:  // and with it the context menu
-    case WM_RBUTTONDBLCLK:
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONUP:
-    case WM_MBUTTONDBLCLK:
-    case WM_MOUSEWHEEL:
-    case WM_XBUTTONDOWN:
-    case WM_XBUTTONUP:
-    case WM_XBUTTONDBLCLK:
-    case WM_MOUSEHWHEEL:
-      return !form.IsAvailableWhileBusy(message.hwnd);
-    default:
-      // Key releases set nothing off; Alt+F4 and access keys need the system keys. The frame's
-      // own mouse messages move and close the window.
-      return false;
-  }
+  return form->UsesDialogKeys() && IsDialogMessageW(form->window_, &message);
 }
 
 void Application::End() {
-  ending_ = true;
+  gate_.ending_ = true;
   const std::vector<Form*> open = open_;
   for (Form* form : open) form->Unload();
 }
 
-void Application::ShowMessage(std::wstring_view prompt) {
+// While one of the program's message boxes is up: every visible, enabled window of the thread
+// disabled, whichever was active, and afterwards enabled again, with activation and focus given
+// back, as WinForms does around its modal dialogs. Needs no memory: the box may be the report
+// that memory ran out.
+class ModalScope {
+ public:
+  explicit ModalScope(Application& application)
+      : application_(application), active_(GetActiveWindow()), focus_(GetFocus()) {
+    application_.BoxShown(true);
+    EnumThreadWindows(GetCurrentThreadId(), Disable, reinterpret_cast<LPARAM>(this));
+  }
+  ModalScope(const ModalScope&) = delete;
+  ModalScope& operator=(const ModalScope&) = delete;
+  ~ModalScope() {
+    for (std::size_t i = 0; i < count_; ++i) {
+      if (IsWindow(disabled_[i])) EnableWindow(disabled_[i], TRUE);
+    }
+    application_.BoxShown(false);
+    if (active_ && IsWindow(active_) && IsWindowEnabled(active_)) {
+      SetForegroundWindow(active_);
+      SetActiveWindow(active_);
+      if (focus_ && IsWindow(focus_) && GetAncestor(focus_, GA_ROOT) == active_) SetFocus(focus_);
+    }
+  }
+
+ private:
+  static BOOL CALLBACK Disable(HWND window, LPARAM parameter) {
+    auto& scope = *reinterpret_cast<ModalScope*>(parameter);
+    // More windows than that are still held back by the gate; they only stay enabled.
+    if (scope.count_ == scope.disabled_.size()) return FALSE;
+    if (IsWindowVisible(window) && IsWindowEnabled(window)) {
+      EnableWindow(window, FALSE);
+      scope.disabled_[scope.count_++] = window;
+    }
+    return TRUE;
+  }
+
+  Application& application_;
+  HWND active_;
+  HWND focus_;
+  std::array<HWND, 32> disabled_{};
+  std::size_t count_ = 0;
+};
+
+void Application::ShowMessage(const Form& from, std::wstring_view prompt) {
   // A short prompt is copied on the stack, so reporting that memory ran out needs none.
   std::array<wchar_t, 128> shortText{};
   std::wstring longText;
@@ -174,11 +209,28 @@ void Application::ShowMessage(std::wstring_view prompt) {
     longText = prompt;
     text = longText.c_str();
   }
-  HWND owner = GetActiveWindow();
-  // The box disables only its owner; every other way into the program's windows asks this.
-  ++modalBoxes_;
-  MessageBoxW(owner, text, title_.c_str(), MB_OK);
-  --modalBoxes_;
+  const ModalScope modal(*this);
+  // Owned by the window whose event raised it, so that it stays in front of that window.
+  MessageBoxW(from.window_, text, title_.c_str(), MB_OK);
+}
+
+template <typename Change>
+void Application::ChangeState(Change change) {
+  const Gate before = gate_;
+  change(gate_);
+  for (Form* form : open_) form->AnnounceStateChanges(before, gate_);
+  // A menu opened before would still carry out its choice.
+  if (gate_.boxes_ > before.boxes_ || (gate_.busy_ && !before.busy_)) EndMenu();
+  RefreshCursor();
+}
+
+void Application::BoxShown(bool shown) {
+  ChangeState([&](Gate& gate) { gate.boxes_ += shown ? 1 : -1; });
+}
+
+void Application::SetBusy(Form& form, bool busy) {
+  if (busy == gate_.IsBusy(form) || !form.window_ || (busy && gate_.IsBusy())) return;
+  ChangeState([&](Gate& gate) { gate.busy_ = busy ? &form : nullptr; });
 }
 
 void Application::UseCom() {
@@ -321,10 +373,7 @@ void Form::AnnounceCaptionChanges() {
 }
 
 void Form::SetBusy(bool busy) {
-  if (busy == IsBusy() || !window_ || (busy && application_.busy_)) return;
-  application_.busy_ = busy ? this : nullptr;
-  NotifyWinEvent(EVENT_OBJECT_STATECHANGE, window_, OBJID_CLIENT, CHILDID_SELF);
-  RefreshCursor();
+  application_.SetBusy(*this, busy);
 }
 
 std::function<void()> Form::WorkDoneNotifier() const {
@@ -333,32 +382,66 @@ std::function<void()> Form::WorkDoneNotifier() const {
 }
 
 void Form::Cancel() {
-  RunHandler(EventSource::kUserWhileBusy, [&] { OnCancel(); });
+  RunHandler([&] { OnCancel(); });
 }
 
-Form::EventSource Form::ClickSource(int id) const {
-  return description_.controls[IndexOf(id)].availableWhileBusy ? EventSource::kUserWhileBusy
-                                                               : EventSource::kUser;
-}
-
-bool Form::TakesActionsOf(const ControlDescription& control) const {
-  return control.availableWhileBusy ? application_.AcceptsActionsWhileBusy()
-                                    : application_.AcceptsActions();
-}
-
-bool Form::IsAvailableWhileBusy(HWND control) const {
-  for (std::size_t i = 0; i < controls_.size(); ++i) {
-    if (controls_[i] == control) return description_.controls[i].availableWhileBusy;
+Form* Form::Of(HWND window) {
+  if (!window ||
+      GetWindowLongPtrW(window, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(&WindowProcedure)) {
+    return nullptr;
   }
-  return false;
+  return reinterpret_cast<Form*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
-bool Form::HasAccessKeyAvailableWhileBusy(wchar_t key) const {
+std::optional<std::size_t> Form::IndexOfControl(HWND control) const {
+  if (!control) return std::nullopt;
+  const auto found = std::find(controls_.begin(), controls_.end(), control);
+  if (found == controls_.end()) return std::nullopt;
+  return static_cast<std::size_t>(found - controls_.begin());
+}
+
+bool Form::MayUse(std::size_t index) const {
+  return application_.gate_.Allows(*this, Gate::ActionOf(description_.controls[index]));
+}
+
+const ControlDescription* Form::DescriptionOf(HWND control) const {
+  const std::optional<std::size_t> index = IndexOfControl(control);
+  return index ? &description_.controls[*index] : nullptr;
+}
+
+const ControlDescription* Form::DescriptionOf(int id) const {
+  for (const ControlDescription& control : description_.controls) {
+    if (control.id == id) return &control;
+  }
+  return nullptr;
+}
+
+bool Form::HasWayOutAccessKey(wchar_t key) const {
   const wchar_t wanted = UpperCaseKey(key);
-  return std::any_of(description_.controls.begin(), description_.controls.end(),
-                     [&](const ControlDescription& control) {
-                       return control.availableWhileBusy && AccessKeyOf(control.caption) == wanted;
-                     });
+  return wanted != 0 && std::any_of(description_.controls.begin(), description_.controls.end(),
+                                    [&](const ControlDescription& control) {
+                                      return Gate::ActionOf(control) == Action::kLeave &&
+                                             AccessKeyOf(control.caption) == wanted;
+                                    });
+}
+
+void Form::AnnounceStateChanges(const Gate& before, const Gate& now) const {
+  if (!window_) return;
+  const auto& controls = description_.controls;
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    if (!CanBeUsed(controls[i])) continue;
+    const Action action = Gate::ActionOf(controls[i]);
+    if (before.Allows(*this, action) == now.Allows(*this, action)) continue;
+    // A child control's own object, or the drawn element in the window's.
+    if (i < controls_.size() && controls_[i]) {
+      NotifyWinEvent(EVENT_OBJECT_STATECHANGE, controls_[i], OBJID_CLIENT, CHILDID_SELF);
+    } else {
+      NotifyWinEvent(EVENT_OBJECT_STATECHANGE, window_, OBJID_CLIENT, ChildIdOf(i));
+    }
+  }
+  if (before.IsBusy(*this) != now.IsBusy(*this)) {
+    NotifyWinEvent(EVENT_OBJECT_STATECHANGE, window_, OBJID_CLIENT, CHILDID_SELF);
+  }
 }
 
 RECT Form::CaptionArea(std::size_t index, std::wstring_view caption) const {
@@ -399,7 +482,7 @@ bool Form::TranslateOwnKeys(const MSG& message) {
     for (const ControlDescription& control : controls) {
       if (control.functionKey != key - VK_F1 + 1) continue;
       const bool repeated = (message.lParam & (LPARAM{1} << 30)) != 0;
-      if (!repeated) RunHandler(ClickSource(control.id), [&] { OnClick(control.id); });
+      if (!repeated) RunHandler([&] { OnClick(control.id); });
       return true;
     }
   }
@@ -532,8 +615,8 @@ void Form::CreateControls() {
     SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_[index].get()), FALSE);
     // Text boxes have no length limit (an edit control otherwise stops at 30,000).
     if (isTextBox) SendMessageW(child, EM_SETLIMITTEXT, 0, 0);
-    ServeScreenReaders(child, control);
     controls_[index] = child;
+    Subclass(child, ControlProcedure);
   }
   if (!order.empty()) focus_ = controls_[order.front()];
 
@@ -617,13 +700,7 @@ void Form::Paint(HDC dc, const RECT& area) const {
 }
 
 template <typename Handler>
-void Form::RunHandler(EventSource source, Handler handler) {
-  if (application_.IsEnding()) return;
-  // A user's event that reaches the window while a modal box is up (a screen reader's
-  // action, a click on a window the box does not disable) is dropped, as the box's own
-  // clicks are; so is one that reaches it while the program is busy.
-  if (source == EventSource::kUser && !application_.AcceptsActions()) return;
-  if (source == EventSource::kUserWhileBusy && !application_.AcceptsActionsWhileBusy()) return;
+void Form::RunHandler(Handler handler) {
   ++handlersRunning_;
   try {
     handler();
@@ -637,10 +714,10 @@ void Form::ReportFailure(const std::exception& error) {
   // Nothing may escape into the platform's frames: a runtime error is reported, the event
   // is abandoned and the program carries on.
   try {
-    ReportError(application_, error);
+    ShowMessage(FailureReport(error));
   } catch (const std::exception&) {
     // Not even the report could be built: memory is that short.
-    application_.ShowMessage(kOutOfMemoryReport);
+    ShowMessage(kOutOfMemoryReport);
   }
 }
 
@@ -672,7 +749,31 @@ LRESULT CALLBACK Form::WindowProcedure(HWND window, UINT message, WPARAM wParam,
   }
 }
 
+LRESULT CALLBACK Form::ControlProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+  const auto original = reinterpret_cast<WNDPROC>(GetPropW(control, kProcedureProperty));
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    RemovePropW(control, kProcedureProperty);
+    return CallWindowProcW(original, control, message, wParam, lParam);
+  }
+  if (Form* form = Of(GetParent(control))) {
+    if (!form->application_.gate_.Lets(*form, control, message, wParam)) return 0;
+    if (message == WM_GETOBJECT && static_cast<LONG>(lParam) == OBJID_CLIENT &&
+        form->answersScreenReaders_) {
+      form->PrepareForScreenReaders();
+      if (const std::optional<std::size_t> index = form->IndexOfControl(control)) {
+        const ControlDescription& description = form->description_.controls[*index];
+        if (const LRESULT answer = AnswerForControl(control, description, wParam)) return answer;
+      }
+    }
+  }
+  return CallWindowProcW(original, control, message, wParam, lParam);
+}
+
 LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  // Whatever reaches the window, by the message loop or any other way, asks the gate first;
+  // what it does not let in is dropped, as if it had never come.
+  if (!application_.gate_.Lets(*this, window_, message, wParam)) return 0;
   switch (message) {
     case WM_CREATE:
       // All of it, the program's note that the window is open included: an exception must
@@ -692,46 +793,27 @@ LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       // parts are not all there, and the platform's own object answers.
       if (answersScreenReaders_ && static_cast<LONG>(lParam) == OBJID_CLIENT) {
         PrepareForScreenReaders();
-        return accessibility_.Answer(*this, wParam);
+        if (const LRESULT answer = accessibility_.Answer(*this, wParam)) return answer;
       }
       break;
-    case kScreenReaderArrived:
-      if (answersScreenReaders_) PrepareForScreenReaders();
-      return 0;
     case kDefaultActionMessage: {
-      const int id = static_cast<int>(wParam);
-      for (const ControlDescription& control : description_.controls) {
-        if (control.id == id && control.accessibleRole == AccessibleRole::kPushButton) {
-          RunHandler(ClickSource(id), [&] { OnClick(id); });
-          break;
-        }
+      const ControlDescription* control = DescriptionOf(static_cast<int>(wParam));
+      if (control && control->accessibleRole == AccessibleRole::kPushButton) {
+        RunHandler([&] { OnClick(control->id); });
       }
       return 0;
-    }
-    case kAcceptsActionsQuery: {
-      const auto& controls = description_.controls;
-      const auto control = std::find_if(controls.begin(), controls.end(), [&](const auto& c) {
-        return c.id == static_cast<int>(wParam);
-      });
-      return control != controls.end() && TakesActionsOf(*control) ? 1 : 0;
     }
     case kWorkDoneMessage:
-      RunHandler(EventSource::kProgram, [&] { OnWorkDone(); });
+      RunHandler([&] { OnWorkDone(); });
       return 0;
     case WM_CLOSE:
-      // The close box is one of the window's actions too. The window's own work must not
-      // outlive it: closing cancels the work first.
-      if (!IsBusy()) {
-        if (!application_.AcceptsActions()) return 0;
-        break;
-      }
-      if (!application_.AcceptsActionsWhileBusy()) return 0;
-      RunHandler(EventSource::kUserWhileBusy, [&] { OnCancel(); });
+      // The window's own work must not outlive it: closing cancels the work first.
+      if (IsBusy()) RunHandler([&] { OnCancel(); });
       break;
     case WM_SETCURSOR:
       // The busy cursor over the client area and the controls, whose own WM_SETCURSOR asks
       // here first; the frame keeps its cursors, as it still moves and closes the window.
-      if (application_.IsBusy() && LOWORD(lParam) == HTCLIENT) {
+      if (IsBusy() && LOWORD(lParam) == HTCLIENT) {
         SetCursor(LoadCursorW(nullptr, IDC_WAIT));
         return TRUE;
       }
@@ -777,7 +859,7 @@ LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       for (std::size_t i = 0; i < count; ++i) {
         if (description_.controls[i].id == id &&
             description_.controls[i].kind == ControlKind::kCommandButton) {
-          RunHandler(ClickSource(id), [&] { OnClick(id); });
+          RunHandler([&] { OnClick(id); });
           break;
         }
       }
@@ -795,7 +877,7 @@ LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       const int released =
           HitTest(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
       if (pressed != 0 && pressed == released) {
-        RunHandler(ClickSource(pressed), [&] { OnClick(pressed); });
+        RunHandler([&] { OnClick(pressed); });
       }
       return 0;
     }
@@ -803,10 +885,10 @@ LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       pressed_ = 0;
       return 0;
     case WM_TIMER:
-      RunHandler(EventSource::kProgram, [&] { OnTimer(static_cast<int>(wParam)); });
+      RunHandler([&] { OnTimer(static_cast<int>(wParam)); });
       return 0;
     case WM_CHAR:
-      RunHandler(EventSource::kUser, [&] { OnKeyChar(); });
+      RunHandler([&] { OnKeyChar(); });
       return 0;
     case WM_ACTIVATE:
       // Keep the focused control across deactivation, as a dialog does; a window without

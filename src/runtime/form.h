@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "runtime/accessible.h"
+#include "runtime/gate.h"
 #include "runtime/unique_handle.h"
 #include "runtime/window_description.h"
 
@@ -30,25 +31,23 @@ class Application {
 
   // Runs the message loop until the last window is gone or End is called.
   int Run();
-  // What the loop does with a message before dispatching it: drops the user's input while the
-  // program is busy (see Form::SetBusy), and gives the dialog keyboard (Tab, access keys) to
-  // the window the message is for. True when the message was handled here.
+  // What the loop does with a message before dispatching it: holds back what the gate does not
+  // let in, cancels a window's work at Esc, and gives the dialog keyboard (Tab, access keys)
+  // to the window the message is for. True when the message was handled here.
   bool PreTranslate(MSG& message);
 
   // Closes every window at once; from then on no event handler runs.
   void End();
-  bool IsEnding() const { return ending_; }
+  bool IsEnding() const { return gate_.IsEnding(); }
+  // Whether a window's work is running.
+  bool IsBusy() const { return gate_.IsBusy(); }
+  // Who may act now, asked by every way into the program's windows.
+  const Gate& WhoMayAct() const { return gate_; }
 
-  // Whether the user can set anything off in the program's windows: not while one of its
-  // modal boxes is up, whichever window it belongs to, nor while it is busy, nor once the
-  // program is ending.
-  bool AcceptsActions() const { return AcceptsActionsWhileBusy() && !busy_; }
-  // The same for what works while the program is busy: cancelling its work, ending it.
-  bool AcceptsActionsWhileBusy() const { return !ending_ && modalBoxes_ == 0; }
-  bool IsBusy() const { return busy_ != nullptr; }
-
-  // A modal message box over the active window: OK only, no icon, the application's title.
-  void ShowMessage(std::wstring_view prompt);
+  // A modal message box raised by `from`'s event: OK only, no icon, the application's title.
+  // While it is up, every window of the program is disabled and the gate lets in nothing of
+  // the user's, whichever window was active; afterwards activation and focus are given back.
+  void ShowMessage(const Form& from, std::wstring_view prompt);
 
   // COM on the windows' thread, from the first call on until the application goes: only the
   // splash picture and screen readers need it, and starting it costs the program's start.
@@ -56,16 +55,21 @@ class Application {
 
  private:
   friend class Form;
+  friend class ModalScope;
   // A window counts as open once it is fully built, until it is destroyed.
   void Opened(Form& form);
   void Closed(Form& form);
-  bool HoldsBackWhileBusy(const Form& form, const MSG& message);
+  // Changes the gate's state, then tells screen readers of every control whose availability
+  // changed with it, ends a menu left open by input that is no longer let in, and has the
+  // cursor chosen again.
+  template <typename Change>
+  void ChangeState(Change change);
+  void BoxShown(bool shown);
+  void SetBusy(Form& form, bool busy);
 
   std::wstring title_;
   std::vector<Form*> open_;
-  bool ending_ = false;
-  int modalBoxes_ = 0;
-  Form* busy_ = nullptr;  // the window whose work is running, while it runs
+  Gate gate_;
   std::optional<ComApartment> com_;
 };
 
@@ -101,6 +105,14 @@ class Form {
   std::wstring Caption(int id) const;
   void SetCaption(int id, std::wstring_view caption);
 
+  // The form of a window of the program's, else null.
+  static Form* Of(HWND window);
+  // Where a child control of this window is in its description, if it is one.
+  std::optional<std::size_t> IndexOfControl(HWND control) const;
+  // Whether the control at `index` of the description can be used now (clicked, pressed by a
+  // screen reader, given a new value or the focus): the gate's answer for its action.
+  bool MayUse(std::size_t index) const;
+
  protected:
   Application& App() const { return application_; }
   // Events; the defaults run no code.
@@ -114,12 +126,15 @@ class Form {
   // The window is being destroyed, its controls still there.
   virtual void OnUnload() noexcept {}
 
-  // While the window's work runs off its thread: the busy cursor over the program's windows,
-  // screen readers told that this one is busy, and nothing the user does acted on but Esc
-  // (OnCancel), closing this window (OnCancel first), and the controls described as available
-  // while busy. The rest of the input is dropped, not queued: nothing is replayed afterwards.
+  // A modal message box raised by this window's event (Application::ShowMessage).
+  void ShowMessage(std::wstring_view prompt) { application_.ShowMessage(*this, prompt); }
+  // While the window's work runs off its thread: the busy cursor over the window, screen
+  // readers told that it is busy and which of its controls cannot be used, and nothing the
+  // user does acted on but Esc (OnCancel), closing this window (OnCancel first), and the
+  // controls described as available while busy. The rest of its input is dropped, not queued:
+  // nothing is replayed afterwards. The program's other windows answer as before.
   void SetBusy(bool busy);
-  bool IsBusy() const { return window_ && application_.busy_ == this; }
+  bool IsBusy() const { return window_ && application_.gate_.IsBusy(*this); }
   // A function for the work's own thread: has OnWorkDone run on the window's thread, unless the
   // window has gone by then.
   std::function<void()> WorkDoneNotifier() const;
@@ -127,24 +142,27 @@ class Form {
  private:
   static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  // Where an event comes from: the user (a click, a key, a screen reader's action), whom a
-  // modal box holds back, and the program's being busy too, unless it is the user's way to
-  // cancel the work or to end the program; or the program itself (a timer, the end of its
-  // work), which goes on regardless.
-  enum class EventSource { kUser, kUserWhileBusy, kProgram };
-  EventSource ClickSource(int id) const;
-  // Whether the control's action can be set off now.
-  bool TakesActionsOf(const ControlDescription& control) const;
-  // A control, by its window, that stays available while the program is busy; its access key.
-  bool IsAvailableWhileBusy(HWND control) const;
-  bool HasAccessKeyAvailableWhileBusy(wchar_t key) const;
-  // Every event handler runs through here: the one place that holds back what may not run
-  // now and reports what fails.
+  // A child control's procedure ahead of its own: the gate for what reaches the control without
+  // passing the message loop's filter (a message box's or a menu's own loop, messages sent to
+  // it, its own context menu), and its answer to screen readers.
+  static LRESULT CALLBACK ControlProcedure(HWND control, UINT message, WPARAM wParam,
+                                           LPARAM lParam);
+  // Every event handler runs through here: the one place that reports what fails and tells
+  // screen readers of new captions once the event is over.
   template <typename Handler>
-  void RunHandler(EventSource source, Handler handler);
+  void RunHandler(Handler handler);
   void ReportFailure(const std::exception& error);
-  // Esc while the program is busy.
+  // Esc while the window's work runs.
   void Cancel();
+
+  // For the gate: the description of a child control of this window, or of the control with
+  // an id; null for none. Whether a key is the access key of a control that is the way out.
+  const ControlDescription* DescriptionOf(HWND control) const;
+  const ControlDescription* DescriptionOf(int id) const;
+  bool HasWayOutAccessKey(wchar_t key) const;
+  // Tells screen readers of each control whose availability differs between the two states,
+  // and of the window's own busy state.
+  void AnnounceStateChanges(const Gate& before, const Gate& now) const;
 
   void Create();
   void CreateControls();
@@ -167,6 +185,7 @@ class Form {
   friend class Application;
   friend class ClientAccessibility;
   friend class FormAccessible;
+  friend class Gate;
 
   Application& application_;
   const WindowDescription& description_;

@@ -1,5 +1,5 @@
-// Failed platform calls: raised as the control-call error with what failed and the platform's
-// own error code, kept where the failure happens, and described for a report.
+// Failed platform calls: raised as a runtime error with what failed and the platform's own
+// error code, kept where the failure happens, and described for a report.
 #pragma once
 
 #include <windows.h>
@@ -9,8 +9,9 @@
 
 namespace runtime {
 
-// Raises the control-call error for a failed call. Read GetLastError() into `code` before
-// anything else can change it.
+// Raises the control-call error for a failed call, or the out-of-memory error where memory or
+// the system's resources ran short (errors 8, 14 and 1450, E_OUTOFMEMORY). Read GetLastError()
+// into `code` before anything else can change it.
 [[noreturn]] void RaiseFailedCall(std::string whatFailed, DWORD code);
 // The same for the call that has just failed: its GetLastError() is read before `describe()`
 // builds the text of what failed.

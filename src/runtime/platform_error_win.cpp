@@ -37,7 +37,13 @@ std::wstring CodeText(DWORD code) {
 }  // namespace
 
 void RaiseFailedCall(std::string whatFailed, DWORD code) {
-  throw RuntimeError(ErrorKind::kControlCallFailed, std::move(whatFailed), code);
+  // Memory or the system's resources ran short: the user reads error 7 for this as for any
+  // other lack of memory. What failed is kept all the same.
+  const bool shortOfMemory = code == ERROR_NOT_ENOUGH_MEMORY || code == ERROR_OUTOFMEMORY ||
+                             code == ERROR_NO_SYSTEM_RESOURCES ||
+                             code == static_cast<DWORD>(E_OUTOFMEMORY);
+  throw RuntimeError(shortOfMemory ? ErrorKind::kOutOfMemory : ErrorKind::kControlCallFailed,
+                     std::move(whatFailed), code);
 }
 
 void CheckResult(HRESULT result, const char* whatFailed) {

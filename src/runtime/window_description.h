@@ -74,10 +74,16 @@ struct ControlDescription {
   LiveRegion liveRegion = LiveRegion::kOff;
   // 1 to 24: F1 to F24 clicks it from anywhere in its window (the keyboard's way to a picture).
   int functionKey = 0;
-  // A button that still works, by mouse, access key or screen reader, while the program is
+  // A button that still works, by mouse, access key or screen reader, while its window is
   // busy (Form::SetBusy): the way out of the program.
   bool availableWhileBusy = false;
 };
+
+// Whether the user can do anything with a control: type into it, or press it.
+constexpr bool CanBeUsed(const ControlDescription& control) {
+  return control.kind == ControlKind::kTextBox || control.kind == ControlKind::kCommandButton ||
+         control.accessibleRole == AccessibleRole::kPushButton;
+}
 
 // The dialog manager sends IDOK (1) and IDCANCEL (2) for Enter and Esc; a control with one
 // of those ids would be pressed by them. Ids must also tell controls apart.
