@@ -171,13 +171,14 @@ TEST(FastMatcher, AgreesWithPlainScanOnTheHardFamilies) {
 
 TEST(FastMatcher, AgreesWithPlainScanWhereTheDefaultMixesMethods) {
   // Large enough for the default to switch from the automaton to the suffix array part way,
-  // with blocks both longer and shorter than the reach search tries.
+  // with blocks both longer and shorter than the reach search tries. Over more letters than
+  // dense states take, where the automaton costs the most.
   RandomTexts random(19);
   for (int percent : {3, 12, 100}) {
     SCOPED_TRACE(percent);
-    const Bytes a = random.Text(2500, 4);
+    const Bytes a = random.Text(2500, 6);
     // 100: unrelated texts, with no block as long as the reach search tries.
-    const Bytes b = percent == 100 ? random.Text(2500, 2) : random.Edited(a, percent, 4);
+    const Bytes b = percent == 100 ? random.Text(2500, 5) : random.Edited(a, percent, 6);
     ExpectSameCount(a, b);
     MatcherStats stats;
     FastMatchCount(a, b, 1, Size(a), 1, Size(b), kDefault, &stats);
@@ -188,6 +189,25 @@ TEST(FastMatcher, AgreesWithPlainScanWhereTheDefaultMixesMethods) {
       EXPECT_GT(stats.groupingHits, 0);
     }
   }
+}
+
+TEST(FastMatcher, DefaultKeepsTheDenseAutomatonWhileItsPassesSplitTheirRanges) {
+  // Two letters: random texts, where each pass splits its range, stay with the automaton's
+  // dense states; AB against AC, where each pass leaves its range nearly whole, soon takes
+  // the suffix array. Only the speed depends on it: the counts are checked elsewhere.
+  RandomTexts random(41);
+  const Bytes a = random.Text(20000, 2), b = random.Text(20000, 2);
+  MatcherStats stats;
+  FastMatchCount(a, b, 1, Size(a), 1, Size(b), kDefault, &stats);
+  EXPECT_FALSE(stats.indexBuilt);
+  EXPECT_GT(stats.automatonCharacters, 4 * (Size(a) + Size(b)));
+  EXPECT_EQ(stats.denseAutomatonCharacters, stats.automatonCharacters);
+
+  const Bytes ab = ToBytes(Repeat("AB", 10000)), ac = ToBytes(Repeat("AC", 10000));
+  stats = {};
+  FastMatchCount(ab, ac, 1, Size(ab), 1, Size(ac), kDefault, &stats);
+  EXPECT_TRUE(stats.indexBuilt);
+  EXPECT_LE(stats.automatonCalls, 3);
 }
 
 TEST(FastMatcher, ReachSearchFindsTheLongBlocksOfAnEditedCopy) {
@@ -498,6 +518,9 @@ TEST(Cancellation, SetFromAnotherThreadStopsTheWorkAtItsNextLookWhereverItIs) {
   const std::u16string nearlySame1 = same + u"A", nearlySame2 = lower + u"B";
   const std::u16string runs1 = RandomRuns(random, 100000, 10),
                        runs2 = RandomRuns(random, 100000, 10);
+  // Too long for the automaton to stay in cache: the suffix array at once.
+  const std::u16string longRuns1 = RandomRuns(random, 150000, 10),
+                       longRuns2 = RandomRuns(random, 150000, 10);
   // 50,000 levels of recursion, each one block of one.
   std::u16string ab;
   for (int i = 0; i < 50000; ++i) ab += u"AB";
@@ -513,9 +536,9 @@ TEST(Cancellation, SetFromAnotherThreadStopsTheWorkAtItsNextLookWhereverItIs) {
   const Case cases[] = {
       {"upper-casing", WorkStage::kUpperCase, 3, nearlySame1, nearlySame2},
       {"filling Codes2", WorkStage::kCodes, 250, nearlySame1, nearlySame2},
-      {"sorting the suffixes", WorkStage::kIndex, 30, runs1, runs2},
+      {"sorting the suffixes", WorkStage::kIndex, 30, longRuns1, longRuns2},
       {"automaton", WorkStage::kAutomaton, 3, runs1, runs2},
-      {"searches", WorkStage::kSearch, 20, runs1, runs2},
+      {"searches", WorkStage::kSearch, 20, longRuns1, longRuns2},
       {"plain scans", WorkStage::kPlainScan, 2, runs1, runs2},
       // The first at the top, the next ones thousands of levels down each.
       {"deep in the recursion", WorkStage::kRanges, 5, allA, ab},

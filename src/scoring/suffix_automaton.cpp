@@ -208,6 +208,7 @@ void SuffixAutomaton<Symbol>::Release() {
   std::vector<State>().swap(states_);
   std::vector<Edge>().swap(edges_);
   used_ = 0;
+  Buffer<DenseState>().swap(denseStates_);
   if constexpr (!kBytes) {
     std::vector<uint32_t>().swap(root_);
     std::vector<Symbol>().swap(rootSymbols_);
@@ -217,11 +218,71 @@ void SuffixAutomaton<Symbol>::Release() {
 }
 
 template <typename Symbol>
-MatchBlock SuffixAutomaton<Symbol>::EarliestLongestBlock(std::span<const Symbol> first,
-                                                         std::span<const Symbol> second,
-                                                         CancelCheck& check) {
+bool SuffixAutomaton<Symbol>::NumberDenseCodes(std::span<const uint8_t> text, CancelCheck& check) {
+  for (uint32_t c = 0; c < denseSymbols_; ++c) denseCode_[denseBytes_[c]] = kNoCode;
+  denseSymbols_ = 0;
+  return check.ForEachWhile(std::size_t{0}, text.size(), WorkStage::kAutomaton,
+                            [&](std::size_t position) {
+                              const uint8_t byte = text[position];
+                              if (denseCode_[byte] != kNoCode) return true;
+                              if (denseSymbols_ == kDenseSymbols) return false;
+                              denseBytes_[denseSymbols_] = byte;
+                              denseCode_[byte] = static_cast<uint8_t>(denseSymbols_++);
+                              return true;
+                            });
+}
+
+template <typename Symbol>
+void SuffixAutomaton<Symbol>::BuildDense(std::span<const uint8_t> text, CancelCheck& check) {
+  const uint64_t states = 2 * static_cast<uint64_t>(text.size()) + 1;
+  if (states >= kNone) throw std::bad_alloc();
+  // What the array held is not kept: a larger one is had afresh rather than copied into.
+  if (denseStates_.size() < states) {
+    Buffer<DenseState>().swap(denseStates_);
+    ResizeOrThrow(denseStates_, states);
+  }
+  DenseState* const state = denseStates_.data();
+  state[0] = {0, kNone, 0, {}};
+  uint32_t count = 1;
+  uint32_t last = 0;
+  // The same construction as Build, state for state, so that the states' first ends are the
+  // same too.
+  check.ForEach(
+      std::size_t{0}, text.size(),
+      WorkStage::kAutomaton, [&](std::size_t position) __attribute__((always_inline)) {
+        const uint32_t code = denseCode_[text[position]];
+        const uint32_t current = count++;
+        state[current] = {state[last].length + 1, 0, static_cast<uint32_t>(position), {}};
+        uint32_t from = last;
+        last = current;
+        while (state[from].next[code] == 0) {
+          state[from].next[code] = current;
+          from = state[from].link;
+          if (from == kNone) return;  // link stays the start state
+        }
+        const uint32_t next = state[from].next[code];
+        if (state[from].length + 1 == state[next].length) {
+          state[current].link = next;
+          return;
+        }
+        const uint32_t clone = count++;
+        state[clone] = state[next];
+        state[clone].length = state[from].length + 1;
+        do {
+          state[from].next[code] = clone;
+          from = state[from].link;
+        } while (from != kNone && state[from].next[code] == next);
+        state[next].link = clone;
+        state[current].link = clone;
+      });
+}
+
+template <typename Symbol>
+template <typename StepFn, typename FirstEndFn>
+MatchBlock SuffixAutomaton<Symbol>::Scan(std::span<const Symbol> first,
+                                         std::span<const Symbol> second, bool scanFirst,
+                                         CancelCheck& check, StepFn step, FirstEndFn firstEnd) {
   MatchBlock best;
-  if (first.empty() || second.empty()) return best;
   const uint32_t limit = static_cast<uint32_t>(std::min(first.size(), second.size()));
   // After each symbol of the scanned text, `length` is the longest block ending there that
   // occurs in the automaton's text, and `state` holds it; the state's first occurrence is
@@ -229,17 +290,16 @@ MatchBlock SuffixAutomaton<Symbol>::EarliestLongestBlock(std::span<const Symbol>
   uint32_t state = 0;
   uint32_t length = 0;
 
-  if (second.size() <= first.size()) {
+  if (scanFirst) {
     // Scanning the first text: the first end position reaching the greatest length is the
     // lowest start there, and the state gives the lowest start in the second.
-    Build(second, check);
     check.ForEachWhile(std::size_t{0}, first.size(), WorkStage::kAutomaton,
                        [&](std::size_t position) {
-                         Step(state, length, first[position]);
+                         step(state, length, first[position]);
                          if (length <= static_cast<uint32_t>(best.length)) return true;
                          best.length = static_cast<int32_t>(length);
                          best.start1 = static_cast<int32_t>(position + 1 - length);
-                         best.start2 = static_cast<int32_t>(states_[state].firstEnd + 1 - length);
+                         best.start2 = static_cast<int32_t>(firstEnd(state) + 1 - length);
                          return length < limit;  // nothing longer can exist
                        });
     return best;
@@ -247,22 +307,63 @@ MatchBlock SuffixAutomaton<Symbol>::EarliestLongestBlock(std::span<const Symbol>
 
   // Scanning the second text: every longest block shows up at each of its ends there, as
   // its lowest start in the first text; keep the lowest such start, first seen.
-  Build(first, check);
-  check.ForEachWhile(
-      std::size_t{0}, second.size(), WorkStage::kAutomaton, [&](std::size_t position) {
-        Step(state, length, second[position]);
-        if (length == 0 || length < static_cast<uint32_t>(best.length)) return true;
-        const auto start1 = static_cast<int32_t>(states_[state].firstEnd + 1 - length);
-        if (length == static_cast<uint32_t>(best.length) && start1 >= best.start1) {
-          return true;
-        }
-        best.length = static_cast<int32_t>(length);
-        best.start1 = start1;
-        best.start2 = static_cast<int32_t>(position + 1 - length);
-        // Nothing longer or earlier can exist.
-        return !(length == limit && start1 == 0);
-      });
+  check.ForEachWhile(std::size_t{0}, second.size(), WorkStage::kAutomaton,
+                     [&](std::size_t position) {
+                       step(state, length, second[position]);
+                       if (length == 0 || length < static_cast<uint32_t>(best.length)) return true;
+                       const auto start1 = static_cast<int32_t>(firstEnd(state) + 1 - length);
+                       if (length == static_cast<uint32_t>(best.length) && start1 >= best.start1) {
+                         return true;
+                       }
+                       best.length = static_cast<int32_t>(length);
+                       best.start1 = start1;
+                       best.start2 = static_cast<int32_t>(position + 1 - length);
+                       // Nothing longer or earlier can exist.
+                       return !(length == limit && start1 == 0);
+                     });
   return best;
+}
+
+template <typename Symbol>
+MatchBlock SuffixAutomaton<Symbol>::EarliestLongestBlock(std::span<const Symbol> first,
+                                                         std::span<const Symbol> second,
+                                                         CancelCheck& check) {
+  dense_ = false;
+  if (first.empty() || second.empty()) return {};
+  // The automaton of the shorter text, scanned with the other.
+  const bool scanFirst = second.size() <= first.size();
+  const std::span<const Symbol> built = scanFirst ? second : first;
+  if constexpr (kBytes) {
+    if (NumberDenseCodes(built, check)) {
+      BuildDense(built, check);
+      dense_ = true;
+      const DenseState* const state = denseStates_.data();
+      return Scan(
+          first, second, scanFirst, check,
+          [&](uint32_t & at, uint32_t & length, uint8_t symbol) __attribute__((always_inline)) {
+            const uint32_t code = denseCode_[symbol];
+            if (code == kNoCode) {  // in no block
+              at = 0;
+              length = 0;
+              return;
+            }
+            while (state[at].next[code] == 0 && at != 0) {
+              at = state[at].link;
+              length = state[at].length;
+            }
+            const uint32_t target = state[at].next[code];
+            at = target;
+            length = target != 0 ? length + 1 : 0;
+          },
+          [&](uint32_t at) { return state[at].firstEnd; });
+    }
+  }
+  Build(built, check);
+  return Scan(
+      first, second, scanFirst, check,
+      [&](uint32_t & at, uint32_t & length, Symbol symbol)
+          __attribute__((always_inline)) { Step(at, length, symbol); },
+      [&](uint32_t at) { return states_[at].firstEnd; });
 }
 
 template class SuffixAutomaton<uint8_t>;

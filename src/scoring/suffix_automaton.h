@@ -9,6 +9,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "scoring/buffer.h"
 #include "scoring/cancellation.h"
 #include "scoring/match_block.h"
 
@@ -24,6 +25,9 @@ class SuffixAutomaton {
   // and Cancelled when `check` finds the work cancelled.
   MatchBlock EarliestLongestBlock(std::span<const Symbol> first, std::span<const Symbol> second,
                                   CancelCheck& check);
+
+  // Whether the last call's automaton had dense states (cheaper by the character).
+  bool WasDense() const { return dense_; }
 
   // Gives back the storage kept from earlier calls.
   void Release();
@@ -66,6 +70,10 @@ class SuffixAutomaton {
   void IndexEdge(uint32_t state, Symbol symbol, uint32_t offset);
 
   void Build(std::span<const Symbol> text, CancelCheck& check);
+  // The scan of the other text, with step(state, length, symbol) and firstEnd(state).
+  template <typename StepFn, typename FirstEndFn>
+  static MatchBlock Scan(std::span<const Symbol> first, std::span<const Symbol> second,
+                         bool scanFirst, CancelCheck& check, StepFn step, FirstEndFn firstEnd);
   uint32_t* Find(uint32_t state, Symbol symbol);
   void AddEdge(uint32_t state, Symbol symbol, uint32_t target);
   // Follows `symbol` from (state, length), shortening the match as needed.
@@ -85,6 +93,32 @@ class SuffixAutomaton {
   std::vector<IndexedEdge> edgeIndex_;  // ids only; a power of two long, at most half full
   std::size_t indexed_ = 0;
   uint32_t build_ = 0;
+
+  // Bytes of texts over at most kDenseSymbols distinct codes (runs of two letters, DNA): each
+  // state holds a target for every code of the text, numbered from 0 as first met, so that a
+  // step is one load and the build has no edge lists to search or grow: 28 bytes a state, and
+  // less than half the instructions of the edge lists a character.
+  static constexpr uint32_t kDenseSymbols = 4;
+  static constexpr uint8_t kNoCode = 0xFF;
+  struct DenseState {
+    uint32_t length;
+    uint32_t link;
+    uint32_t firstEnd;
+    uint32_t next[kDenseSymbols];  // 0: none, as the start state is never a target
+  };
+  // Numbers the text's codes in denseCode_; false (some numbered) if it has more than fit.
+  bool NumberDenseCodes(std::span<const uint8_t> text, CancelCheck& check);
+  void BuildDense(std::span<const uint8_t> text, CancelCheck& check);
+  static constexpr std::array<uint8_t, 256> NoCodes() {
+    std::array<uint8_t, 256> codes{};
+    codes.fill(kNoCode);
+    return codes;
+  }
+  Buffer<DenseState> denseStates_;                   // written before it is read
+  std::array<uint8_t, 256> denseCode_ = NoCodes();   // by byte: its number, or kNoCode
+  std::array<uint8_t, kDenseSymbols> denseBytes_{};  // the bytes numbered
+  uint32_t denseSymbols_ = 0;
+  bool dense_ = false;
 };
 
 extern template class SuffixAutomaton<uint8_t>;
