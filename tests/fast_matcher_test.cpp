@@ -539,7 +539,7 @@ TEST(Cancellation, SetFromAnotherThreadStopsTheWorkAtItsNextLookWhereverItIs) {
       {"sorting the suffixes", WorkStage::kIndex, 30, longRuns1, longRuns2},
       {"automaton", WorkStage::kAutomaton, 3, runs1, runs2},
       {"searches", WorkStage::kSearch, 20, longRuns1, longRuns2},
-      {"plain scans", WorkStage::kPlainScan, 2, runs1, runs2},
+      {"plain scans", WorkStage::kPlainScan, 2, longRuns1, longRuns2},
       // The first at the top, the next ones thousands of levels down each.
       {"deep in the recursion", WorkStage::kRanges, 5, allA, ab},
   };

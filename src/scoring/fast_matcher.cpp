@@ -798,7 +798,8 @@ class Matcher {
     ++stats_.automatonCalls;
     stats_.automatonCharacters += work;
     credit_ += work;
-    block = automaton_.EarliestLongestBlock(First(item), Second(item), check_);
+    block = automaton_.EarliestLongestBlock(First(item), Second(item),
+                                            static_cast<uint32_t>(item.bound), check_);
     if (automaton_.WasDense()) stats_.denseAutomatonCharacters += work;
     passCost_ = automaton_.WasDense() ? work : kSparseUnits * work;
     automatonCost_ += passCost_;

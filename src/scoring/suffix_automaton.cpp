@@ -208,7 +208,8 @@ void SuffixAutomaton<Symbol>::Release() {
   std::vector<State>().swap(states_);
   std::vector<Edge>().swap(edges_);
   used_ = 0;
-  Buffer<DenseState>().swap(denseStates_);
+  Buffer<DenseState<2>>().swap(twoCodeStates_);
+  Buffer<DenseState<kDenseSymbols>>().swap(denseStates_);
   if constexpr (!kBytes) {
     std::vector<uint32_t>().swap(root_);
     std::vector<Symbol>().swap(rootSymbols_);
@@ -233,17 +234,22 @@ bool SuffixAutomaton<Symbol>::NumberDenseCodes(std::span<const uint8_t> text, Ca
 }
 
 template <typename Symbol>
-void SuffixAutomaton<Symbol>::BuildDense(std::span<const uint8_t> text, CancelCheck& check) {
-  const uint64_t states = 2 * static_cast<uint64_t>(text.size()) + 1;
-  if (states >= kNone) throw std::bad_alloc();
+template <uint32_t kWidth>
+MatchBlock SuffixAutomaton<Symbol>::DenseBlock(std::span<const Symbol> first,
+                                               std::span<const Symbol> second, bool scanFirst,
+                                               uint32_t bound, Buffer<DenseState<kWidth>>& states,
+                                               CancelCheck& check) {
+  const std::span<const Symbol> text = scanFirst ? second : first;
+  const uint64_t count = 2 * static_cast<uint64_t>(text.size()) + 1;
+  if (count >= kNone) throw std::bad_alloc();
   // What the array held is not kept: a larger one is had afresh rather than copied into.
-  if (denseStates_.size() < states) {
-    Buffer<DenseState>().swap(denseStates_);
-    ResizeOrThrow(denseStates_, states);
+  if (states.size() < count) {
+    Buffer<DenseState<kWidth>>().swap(states);
+    ResizeOrThrow(states, count);
   }
-  DenseState* const state = denseStates_.data();
+  DenseState<kWidth>* const state = states.data();
   state[0] = {0, kNone, 0, {}};
-  uint32_t count = 1;
+  uint32_t made = 1;
   uint32_t last = 0;
   // The same construction as Build, state for state, so that the states' first ends are the
   // same too.
@@ -251,7 +257,7 @@ void SuffixAutomaton<Symbol>::BuildDense(std::span<const uint8_t> text, CancelCh
       std::size_t{0}, text.size(),
       WorkStage::kAutomaton, [&](std::size_t position) __attribute__((always_inline)) {
         const uint32_t code = denseCode_[text[position]];
-        const uint32_t current = count++;
+        const uint32_t current = made++;
         state[current] = {state[last].length + 1, 0, static_cast<uint32_t>(position), {}};
         uint32_t from = last;
         last = current;
@@ -265,7 +271,7 @@ void SuffixAutomaton<Symbol>::BuildDense(std::span<const uint8_t> text, CancelCh
           state[current].link = next;
           return;
         }
-        const uint32_t clone = count++;
+        const uint32_t clone = made++;
         state[clone] = state[next];
         state[clone].length = state[from].length + 1;
         do {
@@ -275,15 +281,36 @@ void SuffixAutomaton<Symbol>::BuildDense(std::span<const uint8_t> text, CancelCh
         state[next].link = clone;
         state[current].link = clone;
       });
+
+  return Scan(
+      first, second, scanFirst, bound, check,
+      [&](uint32_t & at, uint32_t & length, uint8_t symbol) __attribute__((always_inline)) {
+        const uint32_t code = denseCode_[symbol];
+        if (code == kNoCode) {  // in no block
+          at = 0;
+          length = 0;
+          return;
+        }
+        while (state[at].next[code] == 0 && at != 0) {
+          at = state[at].link;
+          length = state[at].length;
+        }
+        const uint32_t target = state[at].next[code];
+        at = target;
+        length = target != 0 ? length + 1 : 0;
+      },
+      [&](uint32_t at) { return state[at].firstEnd; });
 }
 
 template <typename Symbol>
 template <typename StepFn, typename FirstEndFn>
 MatchBlock SuffixAutomaton<Symbol>::Scan(std::span<const Symbol> first,
                                          std::span<const Symbol> second, bool scanFirst,
-                                         CancelCheck& check, StepFn step, FirstEndFn firstEnd) {
+                                         uint32_t bound, CancelCheck& check, StepFn step,
+                                         FirstEndFn firstEnd) {
   MatchBlock best;
-  const uint32_t limit = static_cast<uint32_t>(std::min(first.size(), second.size()));
+  const auto limit =
+      static_cast<uint32_t>(std::min<std::size_t>({first.size(), second.size(), bound}));
   // After each symbol of the scanned text, `length` is the longest block ending there that
   // occurs in the automaton's text, and `state` holds it; the state's first occurrence is
   // that block's lowest start in the automaton's text.
@@ -327,7 +354,7 @@ MatchBlock SuffixAutomaton<Symbol>::Scan(std::span<const Symbol> first,
 template <typename Symbol>
 MatchBlock SuffixAutomaton<Symbol>::EarliestLongestBlock(std::span<const Symbol> first,
                                                          std::span<const Symbol> second,
-                                                         CancelCheck& check) {
+                                                         uint32_t bound, CancelCheck& check) {
   dense_ = false;
   if (first.empty() || second.empty()) return {};
   // The automaton of the shorter text, scanned with the other.
@@ -335,32 +362,14 @@ MatchBlock SuffixAutomaton<Symbol>::EarliestLongestBlock(std::span<const Symbol>
   const std::span<const Symbol> built = scanFirst ? second : first;
   if constexpr (kBytes) {
     if (NumberDenseCodes(built, check)) {
-      BuildDense(built, check);
       dense_ = true;
-      const DenseState* const state = denseStates_.data();
-      return Scan(
-          first, second, scanFirst, check,
-          [&](uint32_t & at, uint32_t & length, uint8_t symbol) __attribute__((always_inline)) {
-            const uint32_t code = denseCode_[symbol];
-            if (code == kNoCode) {  // in no block
-              at = 0;
-              length = 0;
-              return;
-            }
-            while (state[at].next[code] == 0 && at != 0) {
-              at = state[at].link;
-              length = state[at].length;
-            }
-            const uint32_t target = state[at].next[code];
-            at = target;
-            length = target != 0 ? length + 1 : 0;
-          },
-          [&](uint32_t at) { return state[at].firstEnd; });
+      return denseSymbols_ <= 2 ? DenseBlock(first, second, scanFirst, bound, twoCodeStates_, check)
+                                : DenseBlock(first, second, scanFirst, bound, denseStates_, check);
     }
   }
   Build(built, check);
   return Scan(
-      first, second, scanFirst, check,
+      first, second, scanFirst, bound, check,
       [&](uint32_t & at, uint32_t & length, Symbol symbol)
           __attribute__((always_inline)) { Step(at, length, symbol); },
       [&](uint32_t at) { return states_[at].firstEnd; });
