@@ -1,6 +1,8 @@
 #include "scoring/suffix_automaton.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <new>
 
 #include "scoring/buffer.h"
@@ -26,9 +28,30 @@ template <typename Symbol>
   if constexpr (!kBytes) {
     if (s.degree > kInline + kScanned) return FindIndexed(state, symbol);
   }
-  for (uint32_t e = kInline; e < s.degree; ++e) {
-    Edge& edge = edges_[s.edges + e - kInline];
-    if (edge.symbol == symbol) return &edge.target;
+  if (s.degree <= kInline) return nullptr;
+  const uint32_t further = s.degree - kInline;
+  if constexpr (kBytes && std::endian::native == std::endian::little) {
+    // Eight symbols at a time: the lowest byte equal to the symbol is the lowest byte of their
+    // difference flagged here (a borrow only runs upwards from a zero byte). Slots past the
+    // state's own edges may match too, and are not taken.
+    constexpr uint64_t kOnes = 0x0101010101010101u;
+    const uint64_t pattern = kOnes * symbol;
+    const uint8_t* const symbols = edgeSymbols_.data() + s.edges;
+    for (uint32_t e = 0; e < further; e += 8) {
+      uint64_t word;
+      std::memcpy(&word, symbols + e, sizeof word);
+      word ^= pattern;
+      const uint64_t zero = (word - kOnes) & ~word & (kOnes << 7);
+      if (zero != 0) {
+        const uint32_t at = e + static_cast<uint32_t>(std::countr_zero(zero)) / 8;
+        return at < further ? &edges_[s.edges + at].target : nullptr;
+      }
+    }
+    return nullptr;
+  }
+  const uint32_t wanted = symbol;  // widened once, not at each edge
+  for (Edge *edge = edges_.data() + s.edges, *end = edge + further; edge != end; ++edge) {
+    if (edge->symbol == wanted) return &edge->target;
   }
   return nullptr;
 }
@@ -73,7 +96,30 @@ void SuffixAutomaton<Symbol>::IndexEdge(uint32_t state, Symbol symbol, uint32_t 
 }
 
 template <typename Symbol>
-void SuffixAutomaton<Symbol>::AddEdge(uint32_t state, Symbol symbol, uint32_t target) {
+void SuffixAutomaton<Symbol>::MoveEdges(State& s) {
+  const auto capacity = static_cast<Degree>(s.capacity == 0 ? 2 : 2 * s.capacity);
+  // Under 6n slots in all, but n may come close to 2^31: refuse rather than wrap.
+  if (static_cast<uint64_t>(used_) + capacity >= kNone) throw std::bad_alloc();
+  const auto moved = static_cast<uint32_t>(used_);
+  used_ += capacity;
+  if (used_ > edges_.size()) {
+    ResizeOrThrow(edges_, 2 * static_cast<uint64_t>(used_));
+    // A word read past the last slot stays inside.
+    if constexpr (kBytes) ResizeOrThrow(edgeSymbols_, edges_.size() + 8);
+  }
+  const uint32_t outside = s.degree - kInline;
+  std::copy_n(edges_.begin() + s.edges, outside, edges_.begin() + moved);
+  if constexpr (kBytes) {
+    std::copy_n(edgeSymbols_.begin() + s.edges, outside, edgeSymbols_.begin() + moved);
+  }
+  s.edges = moved;
+  s.capacity = capacity;
+}
+
+// AddEdge and NewState are inlined by force too: the build calls them for most characters.
+template <typename Symbol>
+[[gnu::always_inline]] inline void SuffixAutomaton<Symbol>::AddEdge(uint32_t state, Symbol symbol,
+                                                                    uint32_t target) {
   if (state == 0) {
     if constexpr (!kBytes) {
       if (symbol >= root_.size()) {
@@ -92,18 +138,10 @@ void SuffixAutomaton<Symbol>::AddEdge(uint32_t state, Symbol symbol, uint32_t ta
     return;
   }
   const uint32_t outside = s.degree - kInline;
-  if (outside == s.capacity) {
-    const auto capacity = static_cast<Degree>(s.capacity == 0 ? 2 : 2 * s.capacity);
-    // Under 6n slots in all, but n may come close to 2^31: refuse rather than wrap.
-    if (static_cast<uint64_t>(used_) + capacity >= kNone) throw std::bad_alloc();
-    const auto moved = static_cast<uint32_t>(used_);
-    used_ += capacity;
-    if (used_ > edges_.size()) ResizeOrThrow(edges_, 2 * static_cast<uint64_t>(used_));
-    std::copy_n(edges_.begin() + s.edges, outside, edges_.begin() + moved);
-    s.edges = moved;
-    s.capacity = capacity;
-  }
+  if (outside == s.capacity) [[unlikely]]
+    MoveEdges(s);
   edges_[s.edges + outside] = {target, symbol};
+  if constexpr (kBytes) edgeSymbols_[s.edges + outside] = symbol;
   ++s.degree;
   if constexpr (!kBytes) {
     if (outside == kScanned) {
@@ -114,7 +152,9 @@ void SuffixAutomaton<Symbol>::AddEdge(uint32_t state, Symbol symbol, uint32_t ta
 }
 
 template <typename Symbol>
-uint32_t SuffixAutomaton<Symbol>::NewState(uint32_t length, uint32_t link, uint32_t firstEnd) {
+[[gnu::always_inline]] inline uint32_t SuffixAutomaton<Symbol>::NewState(uint32_t length,
+                                                                         uint32_t link,
+                                                                         uint32_t firstEnd) {
   State state{};
   state.length = length;
   state.link = link;
@@ -207,6 +247,7 @@ template <typename Symbol>
 void SuffixAutomaton<Symbol>::Release() {
   std::vector<State>().swap(states_);
   std::vector<Edge>().swap(edges_);
+  std::vector<uint8_t>().swap(edgeSymbols_);
   used_ = 0;
   Buffer<DenseState<2>>().swap(twoCodeStates_);
   Buffer<DenseState<kDenseSymbols>>().swap(denseStates_);

@@ -78,6 +78,8 @@ class SuffixAutomaton {
                          FirstEndFn firstEnd);
   uint32_t* Find(uint32_t state, Symbol symbol);
   void AddEdge(uint32_t state, Symbol symbol, uint32_t target);
+  // Gives a state whose further edges fill their room twice as much, at the end of edges_.
+  void MoveEdges(State& s);
   // Follows `symbol` from (state, length), shortening the match as needed.
   void Step(uint32_t& state, uint32_t& length, Symbol symbol);
   uint32_t NewState(uint32_t length, uint32_t link, uint32_t firstEnd);
@@ -86,7 +88,8 @@ class SuffixAutomaton {
   // Further edges of a state side by side; a state that outgrows its room moves to the end
   // with twice as much.
   std::vector<Edge> edges_;
-  std::size_t used_ = 0;  // slots of edges_ handed out
+  std::vector<uint8_t> edgeSymbols_;  // bytes: their symbols too, for a scan a word at a time
+  std::size_t used_ = 0;              // slots of edges_ handed out
   // The start state is left most often, so its edges are a direct table by symbol (0: none,
   // as the start state is never a target): for ids, as long as the largest id met, and
   // cleared entry by entry, as a text may use few of many ids.
