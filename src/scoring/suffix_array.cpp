@@ -199,11 +199,10 @@ void SortSuffixes(const Symbol* text, int32_t* order, int32_t size, int32_t alph
 // order (Kärkkäinen, Manzini and Puglisi): a common prefix drops by at most one from one text
 // position to the next, so the comparisons are linear in all. The unique final 0 stops
 // every comparison inside the text.
-template <typename Symbol>
+template <bool kAskAhead, typename Symbol>
 Buffer<int32_t> CommonPrefixes(std::span<const Symbol> text, std::span<const int32_t> order,
                                CancelCheck& check) {
   const auto size = static_cast<int32_t>(text.size());
-  const bool askAhead = size >= kAskAheadFrom;
   // before[p]: the suffix just before p in the order (-1 for the first); then, in place,
   // p's common prefix with it.
   Buffer<int32_t> before;
@@ -213,7 +212,7 @@ Buffer<int32_t> CommonPrefixes(std::span<const Symbol> text, std::span<const int
                 [&](int32_t r) { before[static_cast<std::size_t>(order[r])] = order[r - 1]; });
   int32_t common = 0;
   check.ForEach(int32_t{0}, size, kStage, [&](int32_t p) {
-    if (askAhead && p + kAhead < size && before[static_cast<std::size_t>(p + kAhead)] >= 0) {
+    if (kAskAhead && p + kAhead < size && before[static_cast<std::size_t>(p + kAhead)] >= 0) {
       Prefetch(text.data() + before[static_cast<std::size_t>(p + kAhead)]);
     }
     const int32_t q = before[static_cast<std::size_t>(p)];
@@ -234,7 +233,7 @@ Buffer<int32_t> CommonPrefixes(std::span<const Symbol> text, std::span<const int
   Buffer<int32_t> prefix;
   ResizeOrThrow(prefix, text.size());
   check.ForEach(int32_t{0}, size, kStage, [&](int32_t r) {
-    if (askAhead && r + kAhead < size) Prefetch(before.data() + order[r + kAhead]);
+    if (kAskAhead && r + kAhead < size) Prefetch(before.data() + order[r + kAhead]);
     prefix[static_cast<std::size_t>(r)] = before[static_cast<std::size_t>(order[r])];
   });
   return prefix;
@@ -247,7 +246,9 @@ SuffixArray Build(std::span<const Symbol> text, int32_t alphabet, CancelCheck& c
   ResizeOrThrow(result.order, text.size());
   SortSuffixes(text.data(), result.order.data(), static_cast<int32_t>(text.size()), alphabet,
                check);
-  result.prefix = CommonPrefixes(text, std::span<const int32_t>(result.order), check);
+  const std::span<const int32_t> order(result.order);
+  result.prefix = text.size() >= kAskAheadFrom ? CommonPrefixes<true>(text, order, check)
+                                               : CommonPrefixes<false>(text, order, check);
   return result;
 }
 
