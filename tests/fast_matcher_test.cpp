@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "runtime/runtime_error.h"
@@ -539,7 +540,6 @@ TEST(Cancellation, SetFromAnotherThreadStopsTheWorkAtItsNextLookWhereverItIs) {
       {"sorting the suffixes", WorkStage::kIndex, 30, longRuns1, longRuns2},
       {"automaton", WorkStage::kAutomaton, 3, runs1, runs2},
       {"searches", WorkStage::kSearch, 20, longRuns1, longRuns2},
-      {"plain scans", WorkStage::kPlainScan, 2, longRuns1, longRuns2},
       // The first at the top, the next ones thousands of levels down each.
       {"deep in the recursion", WorkStage::kRanges, 5, allA, ab},
   };
@@ -556,16 +556,25 @@ TEST(Cancellation, SetFromAnotherThreadStopsTheWorkAtItsNextLookWhereverItIs) {
     EXPECT_TRUE(Module1::Codes2.IsEmpty());
   }
 
-  // The plain scan on its own, as long as it is made to run: every pair of positions of two
-  // runs of one letter, each walked to its end.
+  // Plain scans among the other ways, where they take a larger share of the work than the
+  // default's (ranges of up to 2,048 pairs); and on their own, as long as they are made to
+  // run: every pair of positions of two runs of one letter, each walked to its end.
+  const Bytes runBytes1(longRuns1.begin(), longRuns1.end()),
+      runBytes2(longRuns2.begin(), longRuns2.end());
   const Bytes longA1 = ToBytes(std::string(1000, 'A')), longA2 = ToBytes(std::string(999, 'A'));
+  const MatcherTuning largerPlainScans{-1, 2048};
   const MatcherTuning plainOnly{-1, std::numeric_limits<int64_t>::max()};
-  const CancelledRun plain = CancelAtLook(WorkStage::kPlainScan, 3, [&](const Cancellation& c) {
-    FastMatchCount(longA1, longA2, 1, 1000, 1, 999, plainOnly, nullptr, &c);
-  });
-  EXPECT_TRUE(plain.reached);
-  EXPECT_EQ(plain.ended, Ended::kCancelled);
-  EXPECT_EQ(plain.looksAfterCancel, 0);
+  for (const auto& [where, nth, a, b, tuning] :
+       {std::tuple{"plain scans among the others", 2, &runBytes1, &runBytes2, &largerPlainScans},
+        std::tuple{"plain scan alone", 3, &longA1, &longA2, &plainOnly}}) {
+    SCOPED_TRACE(where);
+    const CancelledRun plain = CancelAtLook(WorkStage::kPlainScan, nth, [&](const Cancellation& c) {
+      FastMatchCount(*a, *b, 1, Size(*a), 1, Size(*b), *tuning, nullptr, &c);
+    });
+    EXPECT_TRUE(plain.reached);
+    EXPECT_EQ(plain.ended, Ended::kCancelled);
+    EXPECT_EQ(plain.looksAfterCancel, 0);
+  }
 
   EXPECT_EQ(Module1::NameMatchScore(u"JOHN", u"JANE", text), 1.25);
 }

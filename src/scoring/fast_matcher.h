@@ -29,7 +29,7 @@ struct MatcherTuning {
   // start, tried on every range they may apply to, without giving up.
   int64_t automatonBudget = -1;
   // Ranges with at most this many character pairs use the plain scan.
-  int64_t plainScanPairs = 2048;
+  int64_t plainScanPairs = 256;
   // Once the suffix array is there, blocks shorter than the reach search tries, in ranges
   // whose shorter side has at most this many characters, are found through a table of that
   // side's blocks rather than through the suffix array or the automaton.
