@@ -110,6 +110,20 @@ constexpr int64_t kSparseUnits = 6;
 constexpr int64_t kIndexUnits = 12;
 constexpr int64_t kStalledUnits = 2;
 
+// Ranges of ids take the plain scan up to eight times as many pairs as the tuning says for
+// bytes: their automaton and their searches cost more for each range (no tables of short
+// blocks), and an id compares as cheaply as a byte.
+template <typename Symbol>
+int64_t PlainScanPairs(const MatcherTuning& tuning) {
+  if constexpr (sizeof(Symbol) == 1) {
+    return tuning.plainScanPairs;
+  } else {
+    return tuning.plainScanPairs > std::numeric_limits<int64_t>::max() / 8
+               ? tuning.plainScanPairs
+               : 8 * tuning.plainScanPairs;
+  }
+}
+
 enum class Search { kFound, kNone, kAbandoned };
 
 // A grouping scatters over both texts; a table stays in cache: a grouping is made for ranges
@@ -643,6 +657,7 @@ class Matcher {
     indexPossible_ = size <= std::numeric_limits<int32_t>::max();
     forced_ = tuning.automatonBudget == 0;
     inputSize_ = size;
+    plainScanPairs_ = PlainScanPairs<Symbol>(tuning);
     budget_ = tuning.automatonBudget;
     largestAutomatonPass_ =
         tuning.automatonBudget < 0 ? kLargestAutomatonPass : std::numeric_limits<int64_t>::max();
@@ -662,7 +677,7 @@ class Matcher {
       pending_.pop_back();
       // The searches count their own work.
       check_.Add(kRangeUnits, WorkStage::kRanges);
-      if (static_cast<int64_t>(item.size1) * item.size2 <= tuning_.plainScanPairs) {
+      if (static_cast<int64_t>(item.size1) * item.size2 <= plainScanPairs_) {
         ++stats_.plainScans;
         auto shifted = [&](const MatchBlock& found) {
           report(MatchBlock{item.start1 + found.start1 - 1, item.start2 + found.start2 - 1,
@@ -700,7 +715,7 @@ class Matcher {
     Pending item{0, size1, 0, size2, std::min(size1, size2)};
     MatchBlock block;
     if (item.bound <= 0) return block;
-    if (static_cast<int64_t>(size1) * size2 <= tuning_.plainScanPairs) {
+    if (static_cast<int64_t>(size1) * size2 <= plainScanPairs_) {
       ++stats_.plainScans;
       block = PlainLongest(first_, second_, 1, size1, 1, size2, check_);
       return block.length == 0 ? MatchBlock{}
@@ -863,6 +878,7 @@ class Matcher {
   CancelCheck& check_;
   bool indexPossible_;
   bool forced_;
+  int64_t plainScanPairs_;
   int64_t inputSize_;          // both texts and two separators, as the suffix array has them
   int64_t budget_;             // automaton characters, where the tuning gives them
   int64_t automatonCost_ = 0;  // what the automaton's passes cost by default, weighed
@@ -893,7 +909,7 @@ template <typename Symbol, typename Report>
 
   const auto size1 = static_cast<int64_t>(end1) - start1 + 1;
   const auto size2 = static_cast<int64_t>(end2) - start2 + 1;
-  if (size1 * size2 <= tuning.plainScanPairs) {
+  if (size1 * size2 <= PlainScanPairs<Symbol>(tuning)) {
     ++out.plainScans;
     auto zeroBased = [&](const MatchBlock& block) {
       report(MatchBlock{block.start1 - 1, block.start2 - 1, block.length});

@@ -28,7 +28,8 @@ struct MatcherTuning {
   // straight away for an input too long for the automaton to stay in cache. Zero: from the
   // start, tried on every range they may apply to, without giving up.
   int64_t automatonBudget = -1;
-  // Ranges with at most this many character pairs use the plain scan.
+  // Ranges with at most this many character pairs use the plain scan (of ids, eight times as
+  // many).
   int64_t plainScanPairs = 256;
   // Once the suffix array is there, blocks shorter than the reach search tries, in ranges
   // whose shorter side has at most this many characters, are found through a table of that
