@@ -97,15 +97,16 @@ constexpr int32_t kLongBlock = 8;
 constexpr int64_t kLargestAutomatonPass = int64_t{1} << 18;
 
 // By default the automaton's work is weighed by what it costs, in characters through dense
-// states: a character through edge lists costs about six times as much (four to five in
-// instructions on 26 letters, more in time, as its states miss the cache more often), and the
-// suffix array with the groupings that follow about twelve for each character of the input. The
-// suffix array is built once the automaton has cost as much as it would, or sooner once passes that
-// stall have cost twice the input: a pass stalls when it leaves more than 15/16 of its range in one
-// piece, the mark of a long recursion of small blocks (AB against AC, staircases) that the
-// groupings serve at once. Where each pass splits its range (random text), the recursion takes a
-// pass over the input for each doubling of the blocks: on two letters, up to ten in all, cheaper
-// than the suffix array.
+// states. The suffix array with the groupings that follow costs about twelve of those for each
+// character of the input, and it is built once the automaton has cost as much, or sooner once
+// passes that stall have cost twice the input: a pass stalls when it leaves more than 15/16 of
+// its range in one piece, the mark of a long recursion of small blocks (AB against AC,
+// staircases) that the groupings serve at once. Where each pass splits its range (random
+// text), the recursion takes a pass over the input for each doubling of the blocks: on two
+// letters, up to ten in all, cheaper than the suffix array. A character through edge lists
+// counts six (three to five times the instructions, more in time, as its states miss the
+// cache more often): over more letters the suffix array comes after two passes, as it always
+// did.
 constexpr int64_t kSparseUnits = 6;
 constexpr int64_t kIndexUnits = 12;
 constexpr int64_t kStalledUnits = 2;
