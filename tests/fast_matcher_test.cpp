@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "runtime/runtime_error.h"
@@ -171,13 +172,14 @@ TEST(FastMatcher, AgreesWithPlainScanOnTheHardFamilies) {
 
 TEST(FastMatcher, AgreesWithPlainScanWhereTheDefaultMixesMethods) {
   // Large enough for the default to switch from the automaton to the suffix array part way,
-  // with blocks both longer and shorter than the reach search tries.
+  // with blocks both longer and shorter than the reach search tries. Over more letters than
+  // dense states take, where the automaton costs the most.
   RandomTexts random(19);
   for (int percent : {3, 12, 100}) {
     SCOPED_TRACE(percent);
-    const Bytes a = random.Text(2500, 4);
+    const Bytes a = random.Text(2500, 6);
     // 100: unrelated texts, with no block as long as the reach search tries.
-    const Bytes b = percent == 100 ? random.Text(2500, 2) : random.Edited(a, percent, 4);
+    const Bytes b = percent == 100 ? random.Text(2500, 5) : random.Edited(a, percent, 6);
     ExpectSameCount(a, b);
     MatcherStats stats;
     FastMatchCount(a, b, 1, Size(a), 1, Size(b), kDefault, &stats);
@@ -188,6 +190,25 @@ TEST(FastMatcher, AgreesWithPlainScanWhereTheDefaultMixesMethods) {
       EXPECT_GT(stats.groupingHits, 0);
     }
   }
+}
+
+TEST(FastMatcher, DefaultKeepsTheDenseAutomatonWhileItsPassesSplitTheirRanges) {
+  // Two letters: random texts, where each pass splits its range, stay with the automaton's
+  // dense states; AB against AC, where each pass leaves its range nearly whole, soon takes
+  // the suffix array. Only the speed depends on it: the counts are checked elsewhere.
+  RandomTexts random(41);
+  const Bytes a = random.Text(20000, 2), b = random.Text(20000, 2);
+  MatcherStats stats;
+  FastMatchCount(a, b, 1, Size(a), 1, Size(b), kDefault, &stats);
+  EXPECT_FALSE(stats.indexBuilt);
+  EXPECT_GT(stats.automatonCharacters, 4 * (Size(a) + Size(b)));
+  EXPECT_EQ(stats.denseAutomatonCharacters, stats.automatonCharacters);
+
+  const Bytes ab = ToBytes(Repeat("AB", 10000)), ac = ToBytes(Repeat("AC", 10000));
+  stats = {};
+  FastMatchCount(ab, ac, 1, Size(ab), 1, Size(ac), kDefault, &stats);
+  EXPECT_TRUE(stats.indexBuilt);
+  EXPECT_LE(stats.automatonCalls, 3);
 }
 
 TEST(FastMatcher, ReachSearchFindsTheLongBlocksOfAnEditedCopy) {
@@ -498,6 +519,9 @@ TEST(Cancellation, SetFromAnotherThreadStopsTheWorkAtItsNextLookWhereverItIs) {
   const std::u16string nearlySame1 = same + u"A", nearlySame2 = lower + u"B";
   const std::u16string runs1 = RandomRuns(random, 100000, 10),
                        runs2 = RandomRuns(random, 100000, 10);
+  // Too long for the automaton to stay in cache: the suffix array at once.
+  const std::u16string longRuns1 = RandomRuns(random, 150000, 10),
+                       longRuns2 = RandomRuns(random, 150000, 10);
   // 50,000 levels of recursion, each one block of one.
   std::u16string ab;
   for (int i = 0; i < 50000; ++i) ab += u"AB";
@@ -513,10 +537,9 @@ TEST(Cancellation, SetFromAnotherThreadStopsTheWorkAtItsNextLookWhereverItIs) {
   const Case cases[] = {
       {"upper-casing", WorkStage::kUpperCase, 3, nearlySame1, nearlySame2},
       {"filling Codes2", WorkStage::kCodes, 250, nearlySame1, nearlySame2},
-      {"sorting the suffixes", WorkStage::kIndex, 30, runs1, runs2},
+      {"sorting the suffixes", WorkStage::kIndex, 30, longRuns1, longRuns2},
       {"automaton", WorkStage::kAutomaton, 3, runs1, runs2},
-      {"searches", WorkStage::kSearch, 20, runs1, runs2},
-      {"plain scans", WorkStage::kPlainScan, 2, runs1, runs2},
+      {"searches", WorkStage::kSearch, 20, longRuns1, longRuns2},
       // The first at the top, the next ones thousands of levels down each.
       {"deep in the recursion", WorkStage::kRanges, 5, allA, ab},
   };
@@ -533,22 +556,25 @@ TEST(Cancellation, SetFromAnotherThreadStopsTheWorkAtItsNextLookWhereverItIs) {
     EXPECT_TRUE(Module1::Codes2.IsEmpty());
   }
 
-  // The plain scan on its own, as long as it is made to run: every pair of positions of two
-  // runs of one letter, each walked to its end; and two texts without a character in common,
-  // whose rows walk nothing but still take their time.
+  // Plain scans among the other ways, where they take a larger share of the work than the
+  // default's (ranges of up to 2,048 pairs); and on their own, as long as they are made to
+  // run: every pair of positions of two runs of one letter, each walked to its end; and two
+  // texts without a character in common, whose rows walk nothing but still take their time.
+  const Bytes runBytes1(longRuns1.begin(), longRuns1.end()),
+      runBytes2(longRuns2.begin(), longRuns2.end());
+  const Bytes longA1 = ToBytes(std::string(1000, 'A')), longA2 = ToBytes(std::string(999, 'A'));
+  const Bytes shortA = ToBytes(std::string(200, 'A')), manyB = ToBytes(std::string(100000, 'B'));
+  const MatcherTuning largerPlainScans{-1, 2048};
   const MatcherTuning plainOnly{-1, std::numeric_limits<int64_t>::max()};
-  const struct {
-    std::string first, second;
-  } scans[] = {{std::string(1000, 'A'), std::string(999, 'A')},
-               {std::string(200, 'A'), std::string(100000, 'B')}};
-  for (const auto& scan : scans) {
-    const Bytes first = ToBytes(scan.first), second = ToBytes(scan.second);
-    const auto end1 = static_cast<int32_t>(first.size()),
-               end2 = static_cast<int32_t>(second.size());
-    const CancelledRun plain = CancelAtLook(WorkStage::kPlainScan, 3, [&](const Cancellation& c) {
-      FastMatchCount(first, second, 1, end1, 1, end2, plainOnly, nullptr, &c);
+  for (const auto& [where, nth, a, b, tuning] :
+       {std::tuple{"plain scans among the others", 2, &runBytes1, &runBytes2, &largerPlainScans},
+        std::tuple{"plain scan alone", 3, &longA1, &longA2, &plainOnly},
+        std::tuple{"rows without a match", 3, &shortA, &manyB, &plainOnly}}) {
+    SCOPED_TRACE(where);
+    const CancelledRun plain = CancelAtLook(WorkStage::kPlainScan, nth, [&](const Cancellation& c) {
+      FastMatchCount(*a, *b, 1, Size(*a), 1, Size(*b), *tuning, nullptr, &c);
     });
-    EXPECT_TRUE(plain.reached) << end2;
+    EXPECT_TRUE(plain.reached);
     EXPECT_EQ(plain.ended, Ended::kCancelled);
     EXPECT_EQ(plain.looksAfterCancel, 0);
   }

@@ -6,6 +6,7 @@
 #include <pybind11/pybind11.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -26,6 +27,10 @@ constexpr Py_ssize_t kLongest = scoring::kIdLimit - 1;
 struct EncodedB {
   std::vector<uint32_t> ids;
   uint32_t kinds = 0;  // distinct elements: the id of an element of the first not in it
+  // The ids as bytes, where they and that of an element not in b fit, as the score's codes
+  // do: the matcher's faster way.
+  std::vector<uint8_t> byteIds;
+  bool Bytes() const { return kinds < 256; }
   // Where b is an exact str: by code point, the element's id plus one (0: not in b).
   bool text = false;
   std::vector<uint32_t> codeIds;
@@ -62,6 +67,7 @@ std::shared_ptr<const EncodedB> EncodeB(const py::object& b, py::dict& idsByElem
       if (id == 0) id = ++encoded->kinds;
       encoded->ids[static_cast<std::size_t>(i)] = id - 1;
     }
+    if (encoded->Bytes()) encoded->byteIds.assign(encoded->ids.begin(), encoded->ids.end());
     return encoded;
   }
   for (const py::handle element : b) {
@@ -72,22 +78,24 @@ std::shared_ptr<const EncodedB> EncodeB(const py::object& b, py::dict& idsByElem
     encoded->ids.push_back(static_cast<uint32_t>(PyLong_AsUnsignedLong(id)));
     CheckLength(static_cast<Py_ssize_t>(encoded->ids.size()));
   }
+  if (encoded->Bytes()) encoded->byteIds.assign(encoded->ids.begin(), encoded->ids.end());
   return encoded;
 }
 
-// The matcher's blocks of a's ids against b's in the ranges (0-based, half-open): on bytes
-// where the elements are few enough, as the score's codes are, otherwise on the ids.
-template <typename Run>
-auto Matched(const std::vector<uint32_t>& a, const EncodedB& b, Py_ssize_t blo, Py_ssize_t bhi,
-             Run run) {
-  const auto start2 = static_cast<int32_t>(blo) + 1, end2 = static_cast<int32_t>(bhi);
-  const auto end1 = static_cast<int32_t>(a.size());
-  if (b.kinds < 256) {
-    const std::vector<uint8_t> narrowA(a.begin(), a.end()), narrowB(b.ids.begin(), b.ids.end());
-    return run(std::span<const uint8_t>(narrowA), std::span<const uint8_t>(narrowB), end1, start2,
-               end2);
+// b's ids as the matcher takes them with a's as Id.
+template <typename Id>
+std::span<const Id> IdsOf(const EncodedB& b) {
+  if constexpr (sizeof(Id) == 1) {
+    return b.byteIds;
+  } else {
+    return b.ids;
   }
-  return run(std::span<const uint32_t>(a), std::span<const uint32_t>(b.ids), end1, start2, end2);
+}
+
+// run(Id{}) with the ids' type: bytes where b's ids fit in them, else 32 bits.
+template <typename Run>
+auto ByIdWidth(const EncodedB& b, Run run) {
+  return b.Bytes() ? run(uint8_t{}) : run(uint32_t{});
 }
 
 class SequenceMatcher {
@@ -148,14 +156,16 @@ class SequenceMatcher {
     }
     scoring::MatchBlock block;
     if (lo1 < hi1) {
-      // Hashed even where the range of b is empty, as difflib hashes them.
-      const std::vector<uint32_t> ids = EncodeA(*b, lo1, hi1);
-      if (lo2 >= hi2) return MatchType()(lo1, lo2, 0);
-      py::gil_scoped_release released;
-      block = Matched(ids, *b, lo2, hi2,
-                      [](auto first, auto second, int32_t end1, int32_t start2, int32_t end2) {
-                        return scoring::FastLongestBlock(first, second, 1, end1, start2, end2);
-                      });
+      block = ByIdWidth(*b, [&](auto width) {
+        using Id = decltype(width);
+        // Hashed even where the range of b is empty, as difflib hashes them.
+        const std::vector<Id> ids = EncodeA<Id>(*b, lo1, hi1);
+        if (lo2 >= hi2) return scoring::MatchBlock{};
+        py::gil_scoped_release released;
+        return scoring::FastLongestBlock(std::span<const Id>(ids), IdsOf<Id>(*b), 1,
+                                         static_cast<int32_t>(ids.size()),
+                                         static_cast<int32_t>(lo2) + 1, static_cast<int32_t>(hi2));
+      });
     }
     if (block.length == 0) return MatchType()(lo1, lo2, 0);
     return MatchType()(lo1 + block.start1, block.start2, block.length);
@@ -167,15 +177,14 @@ class SequenceMatcher {
     const std::shared_ptr<const EncodedB> b = Encoded();
     const Py_ssize_t lengthA = py::len(a_);
     const auto lengthB = static_cast<Py_ssize_t>(b->ids.size());
-    const std::vector<uint32_t> ids = EncodeA(*b, 0, lengthA);
-    std::vector<scoring::MatchBlock> blocks;
-    {
+    const std::vector<scoring::MatchBlock> blocks = ByIdWidth(*b, [&](auto width) {
+      using Id = decltype(width);
+      const std::vector<Id> ids = EncodeA<Id>(*b, 0, lengthA);
       py::gil_scoped_release released;
-      blocks = Matched(ids, *b, 0, lengthB,
-                       [](auto first, auto second, int32_t end1, int32_t start2, int32_t end2) {
-                         return scoring::FastMatchBlocks(first, second, 1, end1, start2, end2);
-                       });
-    }
+      return scoring::FastMatchBlocks(std::span<const Id>(ids), IdsOf<Id>(*b), 1,
+                                      static_cast<int32_t>(ids.size()), 1,
+                                      static_cast<int32_t>(lengthB));
+    });
     // difflib joins blocks that touch; the exact matcher's never do, but the rule is kept.
     const py::object match = MatchType();
     py::list list;
@@ -235,17 +244,39 @@ class SequenceMatcher {
     ++generation_;
   }
 
-  // The ids of a[lo:hi], by b's numbering.
-  std::vector<uint32_t> EncodeA(const EncodedB& b, Py_ssize_t lo, Py_ssize_t hi) {
+  // The ids of a[lo:hi], by b's numbering, as Id (wide enough for b.kinds).
+  template <typename Id>
+  std::vector<Id> EncodeA(const EncodedB& b, Py_ssize_t lo, Py_ssize_t hi) {
     CheckLength(hi - lo);
-    std::vector<uint32_t> ids(static_cast<std::size_t>(hi - lo));
+    std::vector<Id> ids(static_cast<std::size_t>(hi - lo));
     if (b.text && IsText(a_)) {
-      const int kind = PyUnicode_KIND(a_.ptr());
-      const void* data = PyUnicode_DATA(a_.ptr());
-      for (Py_ssize_t i = lo; i < hi; ++i) {
-        const Py_UCS4 code = PyUnicode_READ(kind, data, i);
-        const uint32_t id = code < b.codeIds.size() ? b.codeIds[code] : 0;
-        ids[static_cast<std::size_t>(i - lo)] = id == 0 ? b.kinds : id - 1;
+      // A loop for each width of the str's characters, not a test of it at each one.
+      const auto encode = [&](const auto* codes) {
+        for (Py_ssize_t i = lo; i < hi; ++i) {
+          const Py_UCS4 code = codes[i];
+          const uint32_t id = code < b.codeIds.size() ? b.codeIds[code] : 0;
+          ids[static_cast<std::size_t>(i - lo)] = static_cast<Id>(id == 0 ? b.kinds : id - 1);
+        }
+      };
+      switch (PyUnicode_KIND(a_.ptr())) {
+        case PyUnicode_1BYTE_KIND: {
+          // Through a table of all 256 characters.
+          std::array<Id, 256> idOf;
+          for (uint32_t code = 0; code < idOf.size(); ++code) {
+            const uint32_t id = code < b.codeIds.size() ? b.codeIds[code] : 0;
+            idOf[code] = static_cast<Id>(id == 0 ? b.kinds : id - 1);
+          }
+          const Py_UCS1* const codes = PyUnicode_1BYTE_DATA(a_.ptr());
+          for (Py_ssize_t i = lo; i < hi; ++i)
+            ids[static_cast<std::size_t>(i - lo)] = idOf[codes[i]];
+          break;
+        }
+        case PyUnicode_2BYTE_KIND:
+          encode(PyUnicode_2BYTE_DATA(a_.ptr()));
+          break;
+        default:
+          encode(PyUnicode_4BYTE_DATA(a_.ptr()));
+          break;
       }
       return ids;
     }
@@ -261,7 +292,7 @@ class SequenceMatcher {
       PyObject* id = PyDict_GetItemWithError(idsByElement.ptr(), items[i]);
       if (!id && PyErr_Occurred()) throw py::error_already_set();
       ids[static_cast<std::size_t>(i - lo)] =
-          id ? static_cast<uint32_t>(PyLong_AsUnsignedLong(id)) : b.kinds;
+          static_cast<Id>(id ? PyLong_AsUnsignedLong(id) : b.kinds);
     }
     return ids;
   }

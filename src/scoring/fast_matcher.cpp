@@ -96,6 +96,35 @@ constexpr int32_t kLongBlock = 8;
 // costs more than building the suffix array of both texts.
 constexpr int64_t kLargestAutomatonPass = int64_t{1} << 18;
 
+// By default the automaton's work is weighed by what it costs, in characters through dense
+// states. The suffix array with the groupings that follow costs about twelve of those for each
+// character of the input, and it is built once the automaton has cost as much, or sooner once
+// passes that stall have cost twice the input: a pass stalls when it leaves more than 15/16 of
+// its range in one piece, the mark of a long recursion of small blocks (AB against AC,
+// staircases) that the groupings serve at once. Where each pass splits its range (random
+// text), the recursion takes a pass over the input for each doubling of the blocks: on two
+// letters, up to ten in all, cheaper than the suffix array. A character through edge lists
+// counts six (three to five times the instructions, more in time, as its states miss the
+// cache more often): over more letters the suffix array comes after two passes, as it always
+// did.
+constexpr int64_t kSparseUnits = 6;
+constexpr int64_t kIndexUnits = 12;
+constexpr int64_t kStalledUnits = 2;
+
+// Ranges of ids take the plain scan up to eight times as many pairs as the tuning says for
+// bytes: their automaton and their searches cost more for each range (no tables of short
+// blocks), and an id compares as cheaply as a byte.
+template <typename Symbol>
+int64_t PlainScanPairs(const MatcherTuning& tuning) {
+  if constexpr (sizeof(Symbol) == 1) {
+    return tuning.plainScanPairs;
+  } else {
+    return tuning.plainScanPairs > std::numeric_limits<int64_t>::max() / 8
+               ? tuning.plainScanPairs
+               : 8 * tuning.plainScanPairs;
+  }
+}
+
 enum class Search { kFound, kNone, kAbandoned };
 
 // A grouping scatters over both texts; a table stays in cache: a grouping is made for ranges
@@ -628,9 +657,9 @@ class Matcher {
     // The suffix array's positions are 32-bit.
     indexPossible_ = size <= std::numeric_limits<int32_t>::max();
     forced_ = tuning.automatonBudget == 0;
-    // The suffix array costs a few automaton passes over the input; below that much
-    // automaton work (shallow recursion, the usual case) it is not worth building.
-    budget_ = tuning.automatonBudget >= 0 ? tuning.automatonBudget : 2 * size;
+    inputSize_ = size;
+    plainScanPairs_ = PlainScanPairs<Symbol>(tuning);
+    budget_ = tuning.automatonBudget;
     largestAutomatonPass_ =
         tuning.automatonBudget < 0 ? kLargestAutomatonPass : std::numeric_limits<int64_t>::max();
   }
@@ -649,7 +678,7 @@ class Matcher {
       pending_.pop_back();
       // The searches count their own work.
       check_.Add(kRangeUnits, WorkStage::kRanges);
-      if (static_cast<int64_t>(item.size1) * item.size2 <= tuning_.plainScanPairs) {
+      if (static_cast<int64_t>(item.size1) * item.size2 <= plainScanPairs_) {
         ++stats_.plainScans;
         auto shifted = [&](const MatchBlock& found) {
           report(MatchBlock{item.start1 + found.start1 - 1, item.start2 + found.start2 - 1,
@@ -676,7 +705,7 @@ class Matcher {
       Push({item.start1, block.start1 - item.start1, item.start2, block.start2 - item.start2,
             block.length - 1});
 
-      if (!index_ && indexPossible_ && stats_.automatonCharacters > budget_) BuildIndex();
+      if (!index_ && indexPossible_ && IndexDue(item, block)) BuildIndex();
     }
   }
 
@@ -687,7 +716,7 @@ class Matcher {
     Pending item{0, size1, 0, size2, std::min(size1, size2)};
     MatchBlock block;
     if (item.bound <= 0) return block;
-    if (static_cast<int64_t>(size1) * size2 <= tuning_.plainScanPairs) {
+    if (static_cast<int64_t>(size1) * size2 <= plainScanPairs_) {
       ++stats_.plainScans;
       block = PlainLongest(first_, second_, 1, size1, 1, size2, check_);
       return block.length == 0 ? MatchBlock{}
@@ -708,6 +737,17 @@ class Matcher {
     if (item.bound <= 0) return;  // nothing in common, or an empty range
     pending_.push_back(item);
     if (index_) std::push_heap(pending_.begin(), pending_.end(), LowerBound);
+  }
+
+  // After an automaton pass over the item found the block: whether to build the index now.
+  bool IndexDue(const Pending& item, const MatchBlock& block) {
+    if (tuning_.automatonBudget >= 0) return stats_.automatonCharacters > budget_;
+    const int64_t whole = static_cast<int64_t>(item.size1) + item.size2;
+    const int64_t left =
+        static_cast<int64_t>(block.start1 - item.start1) + block.start2 - item.start2;
+    const int64_t right = whole - left - 2 * static_cast<int64_t>(block.length);
+    if (16 * std::max(left, right) > 15 * whole) stalledCost_ += passCost_;
+    return automatonCost_ > kIndexUnits * inputSize_ || stalledCost_ > kStalledUnits * inputSize_;
   }
 
   void BuildIndex() {
@@ -774,7 +814,11 @@ class Matcher {
     ++stats_.automatonCalls;
     stats_.automatonCharacters += work;
     credit_ += work;
-    block = automaton_.EarliestLongestBlock(First(item), Second(item), check_);
+    block = automaton_.EarliestLongestBlock(First(item), Second(item),
+                                            static_cast<uint32_t>(item.bound), check_);
+    if (automaton_.WasDense()) stats_.denseAutomatonCharacters += work;
+    passCost_ = automaton_.WasDense() ? work : kSparseUnits * work;
+    automatonCost_ += passCost_;
     block.start1 += item.start1;
     block.start2 += item.start2;
     return true;
@@ -835,7 +879,12 @@ class Matcher {
   CancelCheck& check_;
   bool indexPossible_;
   bool forced_;
-  int64_t budget_;
+  int64_t plainScanPairs_;
+  int64_t inputSize_;          // both texts and two separators, as the suffix array has them
+  int64_t budget_;             // automaton characters, where the tuning gives them
+  int64_t automatonCost_ = 0;  // what the automaton's passes cost by default, weighed
+  int64_t stalledCost_ = 0;    // of that, in passes that stalled
+  int64_t passCost_ = 0;       // the last pass's
   int64_t largestAutomatonPass_;
   int64_t credit_ = 0;       // automaton work since the last grouping
   int64_t shortCredit_ = 0;  // table work since the last grouping
@@ -848,10 +897,12 @@ class Matcher {
 // Reports the blocks of the ranges (1-based and inclusive) as report(block), with 0-based
 // starts in the whole texts, in no particular order.
 template <typename Symbol, typename Report>
-[[gnu::always_inline]] inline void MatchRanges(std::span<const Symbol> first, std::span<const Symbol> second, int32_t start1,
-                 int32_t end1, int32_t start2, int32_t end2, int32_t alphabet,
-                 const MatcherTuning& tuning, MatcherStats* stats, const Cancellation* cancellation,
-                 Report& report) {
+[[gnu::always_inline]] inline void MatchRanges(std::span<const Symbol> first,
+                                               std::span<const Symbol> second, int32_t start1,
+                                               int32_t end1, int32_t start2, int32_t end2,
+                                               int32_t alphabet, const MatcherTuning& tuning,
+                                               MatcherStats* stats,
+                                               const Cancellation* cancellation, Report& report) {
   if (!(start1 <= end1 && start2 <= end2 && start1 > 0 && start2 > 0)) return;
   MatcherStats ignored;
   MatcherStats& out = stats ? *stats : ignored;
@@ -859,7 +910,7 @@ template <typename Symbol, typename Report>
 
   const auto size1 = static_cast<int64_t>(end1) - start1 + 1;
   const auto size2 = static_cast<int64_t>(end2) - start2 + 1;
-  if (size1 * size2 <= tuning.plainScanPairs) {
+  if (size1 * size2 <= PlainScanPairs<Symbol>(tuning)) {
     ++out.plainScans;
     auto zeroBased = [&](const MatchBlock& block) {
       report(MatchBlock{block.start1 - 1, block.start2 - 1, block.length});

@@ -23,12 +23,14 @@ int32_t PlainMatchCount(std::span<const uint8_t> first, std::span<const uint8_t>
 struct MatcherTuning {
   // Characters the suffix automaton may process before the suffix array of both texts is
   // built and the searches through it (blocks as long as the enclosing one; blocks within a
-  // position's reach) are switched on. Negative: twice the input size, and the suffix array
+  // position's reach) are switched on. Negative: once the automaton has cost about what the
+  // suffix array would, or its passes stop splitting their ranges (fast_matcher.cpp), and
   // straight away for an input too long for the automaton to stay in cache. Zero: from the
   // start, tried on every range they may apply to, without giving up.
   int64_t automatonBudget = -1;
-  // Ranges with at most this many character pairs use the plain scan.
-  int64_t plainScanPairs = 2048;
+  // Ranges with at most this many character pairs use the plain scan (of ids, eight times as
+  // many).
+  int64_t plainScanPairs = 256;
   // Once the suffix array is there, blocks shorter than the reach search tries, in ranges
   // whose shorter side has at most this many characters, are found through a table of that
   // side's blocks rather than through the suffix array or the automaton.
@@ -40,7 +42,8 @@ struct MatcherStats {
   int64_t plainScans = 0;
   int64_t automatonCalls = 0;
   int64_t automatonCharacters = 0;
-  bool indexBuilt = false;  // the suffix array and the searches through it
+  int64_t denseAutomatonCharacters = 0;  // of those, through dense states (few symbols)
+  bool indexBuilt = false;               // the suffix array and the searches through it
   int64_t lengthGroupings = 0;
   // Searches for a block of exactly the length the range is known not to exceed.
   int64_t groupingHits = 0;

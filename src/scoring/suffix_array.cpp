@@ -9,8 +9,10 @@ namespace scoring {
 namespace {
 
 // The sorting passes read the text at positions taken from the array, one cache miss each
-// on long texts; asking for them a little ahead keeps several misses in flight.
+// on long texts; asking for them a little ahead keeps several misses in flight. A shorter text
+// and its array stay in cache, where asking ahead only costs instructions.
 constexpr int32_t kAhead = 16;
+constexpr int32_t kAskAheadFrom = 1 << 17;
 
 // Every pass runs in pieces, with a look for a cancel between them.
 constexpr WorkStage kStage = WorkStage::kIndex;
@@ -36,12 +38,14 @@ void FindBuckets(const Buffer<int32_t>& counts, Buffer<int32_t>& bucket, bool en
 // leftmost-smaller ones seeded at the buckets' ends are in the array at this point, and the
 // one before either is larger exactly when its symbol is at least its successor's: so the
 // types come from the text, read where the symbol is read anyway.
-template <typename Symbol>
+template <bool kAskAhead, typename Symbol>
 void InduceLarger(const Symbol* text, int32_t* order, int32_t size, const Buffer<int32_t>& counts,
                   Buffer<int32_t>& bucket, CancelCheck& check) {
   FindBuckets(counts, bucket, false, check);
   check.ForEach(int32_t{0}, size, kStage, [&](int32_t i) {
-    if (i + kAhead < size && order[i + kAhead] > 0) Prefetch(text + order[i + kAhead] - 1);
+    if (kAskAhead && i + kAhead < size && order[i + kAhead] > 0) {
+      Prefetch(text + order[i + kAhead] - 1);
+    }
     const int32_t s = order[i];
     if (s <= 0) return;
     const Symbol c = text[s - 1];
@@ -56,12 +60,12 @@ void InduceLarger(const Symbol* text, int32_t* order, int32_t size, const Buffer
 // symbol's (seeded, never induced). With `mark`, the
 // leftmost-smaller suffixes (smaller, after a larger one) are marked as ~position where they
 // stand.
-template <typename Symbol>
+template <bool kAskAhead, typename Symbol>
 void InduceSmaller(const Symbol* text, int32_t* order, int32_t size, const Buffer<int32_t>& counts,
                    Buffer<int32_t>& bucket, bool mark, CancelCheck& check) {
   FindBuckets(counts, bucket, true, check);
   check.ForEachDown(size - 1, 0, kStage, [&](int32_t i) {
-    if (i >= kAhead && order[i - kAhead] > 0) Prefetch(text + order[i - kAhead] - 1);
+    if (kAskAhead && i >= kAhead && order[i - kAhead] > 0) Prefetch(text + order[i - kAhead] - 1);
     const int32_t s = order[i];
     if (s <= 0) return;
     const Symbol c = text[s - 1];
@@ -79,8 +83,13 @@ void InduceSmaller(const Symbol* text, int32_t* order, int32_t size, const Buffe
 template <typename Symbol>
 void Induce(const Symbol* text, int32_t* order, int32_t size, const Buffer<int32_t>& counts,
             Buffer<int32_t>& bucket, bool mark, CancelCheck& check) {
-  InduceLarger(text, order, size, counts, bucket, check);
-  InduceSmaller(text, order, size, counts, bucket, mark, check);
+  if (size >= kAskAheadFrom) {
+    InduceLarger<true>(text, order, size, counts, bucket, check);
+    InduceSmaller<true>(text, order, size, counts, bucket, mark, check);
+  } else {
+    InduceLarger<false>(text, order, size, counts, bucket, check);
+    InduceSmaller<false>(text, order, size, counts, bucket, mark, check);
+  }
 }
 
 // Induced sorting: sort the leftmost-smaller ("LMS") substrings, name them, sort their
@@ -94,6 +103,7 @@ void SortSuffixes(const Symbol* text, int32_t* order, int32_t size, int32_t alph
     if (size == 1) order[0] = 0;
     return;
   }
+  const bool askAhead = size >= kAskAheadFrom;
   // smaller[i]: suffix i is smaller than suffix i + 1.
   Buffer<uint8_t> smaller;
   ResizeOrThrow(smaller, static_cast<uint64_t>(size));
@@ -132,7 +142,7 @@ void SortSuffixes(const Symbol* text, int32_t* order, int32_t size, int32_t alph
   int32_t names = 0;
   int32_t previous = -1;
   for (int32_t i = 0; i < count; ++i) {
-    if (i + kAhead < count) {
+    if (askAhead && i + kAhead < count) {
       Prefetch(text + order[i + kAhead]);
       Prefetch(smaller.data() + order[i + kAhead]);
     }
@@ -171,13 +181,13 @@ void SortSuffixes(const Symbol* text, int32_t* order, int32_t size, int32_t alph
     if (leftmost(i)) reduced[j++] = i;
   });
   check.ForEach(int32_t{0}, count, kStage, [&](int32_t i) {
-    if (i + kAhead < count) Prefetch(reduced + order[i + kAhead]);
+    if (askAhead && i + kAhead < count) Prefetch(reduced + order[i + kAhead]);
     order[i] = reduced[order[i]];
   });
   FillInPieces(order + count, order + size, -1, check, kStage);
   FindBuckets(counts, bucket, true, check);
   check.ForEachDown(count - 1, 0, kStage, [&](int32_t i) {
-    if (i >= kAhead) Prefetch(text + order[i - kAhead]);
+    if (askAhead && i >= kAhead) Prefetch(text + order[i - kAhead]);
     const int32_t suffix = order[i];
     order[i] = -1;
     order[--bucket[static_cast<std::size_t>(text[suffix])]] = suffix;
@@ -189,7 +199,7 @@ void SortSuffixes(const Symbol* text, int32_t* order, int32_t size, int32_t alph
 // order (Kärkkäinen, Manzini and Puglisi): a common prefix drops by at most one from one text
 // position to the next, so the comparisons are linear in all. The unique final 0 stops
 // every comparison inside the text.
-template <typename Symbol>
+template <bool kAskAhead, typename Symbol>
 Buffer<int32_t> CommonPrefixes(std::span<const Symbol> text, std::span<const int32_t> order,
                                CancelCheck& check) {
   const auto size = static_cast<int32_t>(text.size());
@@ -202,7 +212,7 @@ Buffer<int32_t> CommonPrefixes(std::span<const Symbol> text, std::span<const int
                 [&](int32_t r) { before[static_cast<std::size_t>(order[r])] = order[r - 1]; });
   int32_t common = 0;
   check.ForEach(int32_t{0}, size, kStage, [&](int32_t p) {
-    if (p + kAhead < size && before[static_cast<std::size_t>(p + kAhead)] >= 0) {
+    if (kAskAhead && p + kAhead < size && before[static_cast<std::size_t>(p + kAhead)] >= 0) {
       Prefetch(text.data() + before[static_cast<std::size_t>(p + kAhead)]);
     }
     const int32_t q = before[static_cast<std::size_t>(p)];
@@ -223,7 +233,7 @@ Buffer<int32_t> CommonPrefixes(std::span<const Symbol> text, std::span<const int
   Buffer<int32_t> prefix;
   ResizeOrThrow(prefix, text.size());
   check.ForEach(int32_t{0}, size, kStage, [&](int32_t r) {
-    if (r + kAhead < size) Prefetch(before.data() + order[r + kAhead]);
+    if (kAskAhead && r + kAhead < size) Prefetch(before.data() + order[r + kAhead]);
     prefix[static_cast<std::size_t>(r)] = before[static_cast<std::size_t>(order[r])];
   });
   return prefix;
@@ -236,7 +246,9 @@ SuffixArray Build(std::span<const Symbol> text, int32_t alphabet, CancelCheck& c
   ResizeOrThrow(result.order, text.size());
   SortSuffixes(text.data(), result.order.data(), static_cast<int32_t>(text.size()), alphabet,
                check);
-  result.prefix = CommonPrefixes(text, std::span<const int32_t>(result.order), check);
+  const std::span<const int32_t> order(result.order);
+  result.prefix = text.size() >= kAskAheadFrom ? CommonPrefixes<true>(text, order, check)
+                                               : CommonPrefixes<false>(text, order, check);
   return result;
 }
 

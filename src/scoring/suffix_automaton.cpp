@@ -1,6 +1,8 @@
 #include "scoring/suffix_automaton.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <new>
 
 #include "scoring/buffer.h"
@@ -26,9 +28,30 @@ template <typename Symbol>
   if constexpr (!kBytes) {
     if (s.degree > kInline + kScanned) return FindIndexed(state, symbol);
   }
-  for (uint32_t e = kInline; e < s.degree; ++e) {
-    Edge& edge = edges_[s.edges + e - kInline];
-    if (edge.symbol == symbol) return &edge.target;
+  if (s.degree <= kInline) return nullptr;
+  const uint32_t further = s.degree - kInline;
+  if constexpr (kBytes && std::endian::native == std::endian::little) {
+    // Eight symbols at a time: the lowest byte equal to the symbol is the lowest byte of their
+    // difference flagged here (a borrow only runs upwards from a zero byte). Slots past the
+    // state's own edges may match too, and are not taken.
+    constexpr uint64_t kOnes = 0x0101010101010101u;
+    const uint64_t pattern = kOnes * symbol;
+    const uint8_t* const symbols = edgeSymbols_.data() + s.edges;
+    for (uint32_t e = 0; e < further; e += 8) {
+      uint64_t word;
+      std::memcpy(&word, symbols + e, sizeof word);
+      word ^= pattern;
+      const uint64_t zero = (word - kOnes) & ~word & (kOnes << 7);
+      if (zero != 0) {
+        const uint32_t at = e + static_cast<uint32_t>(std::countr_zero(zero)) / 8;
+        return at < further ? &edges_[s.edges + at].target : nullptr;
+      }
+    }
+    return nullptr;
+  }
+  const uint32_t wanted = symbol;  // widened once, not at each edge
+  for (Edge *edge = edges_.data() + s.edges, *end = edge + further; edge != end; ++edge) {
+    if (edge->symbol == wanted) return &edge->target;
   }
   return nullptr;
 }
@@ -73,7 +96,30 @@ void SuffixAutomaton<Symbol>::IndexEdge(uint32_t state, Symbol symbol, uint32_t 
 }
 
 template <typename Symbol>
-void SuffixAutomaton<Symbol>::AddEdge(uint32_t state, Symbol symbol, uint32_t target) {
+void SuffixAutomaton<Symbol>::MoveEdges(State& s) {
+  const auto capacity = static_cast<Degree>(s.capacity == 0 ? 2 : 2 * s.capacity);
+  // Under 6n slots in all, but n may come close to 2^31: refuse rather than wrap.
+  if (static_cast<uint64_t>(used_) + capacity >= kNone) throw std::bad_alloc();
+  const auto moved = static_cast<uint32_t>(used_);
+  used_ += capacity;
+  if (used_ > edges_.size()) {
+    ResizeOrThrow(edges_, 2 * static_cast<uint64_t>(used_));
+    // A word read past the last slot stays inside.
+    if constexpr (kBytes) ResizeOrThrow(edgeSymbols_, edges_.size() + 8);
+  }
+  const uint32_t outside = s.degree - kInline;
+  std::copy_n(edges_.begin() + s.edges, outside, edges_.begin() + moved);
+  if constexpr (kBytes) {
+    std::copy_n(edgeSymbols_.begin() + s.edges, outside, edgeSymbols_.begin() + moved);
+  }
+  s.edges = moved;
+  s.capacity = capacity;
+}
+
+// AddEdge and NewState are inlined by force too: the build calls them for most characters.
+template <typename Symbol>
+[[gnu::always_inline]] inline void SuffixAutomaton<Symbol>::AddEdge(uint32_t state, Symbol symbol,
+                                                                    uint32_t target) {
   if (state == 0) {
     if constexpr (!kBytes) {
       if (symbol >= root_.size()) {
@@ -92,18 +138,10 @@ void SuffixAutomaton<Symbol>::AddEdge(uint32_t state, Symbol symbol, uint32_t ta
     return;
   }
   const uint32_t outside = s.degree - kInline;
-  if (outside == s.capacity) {
-    const auto capacity = static_cast<Degree>(s.capacity == 0 ? 2 : 2 * s.capacity);
-    // Under 6n slots in all, but n may come close to 2^31: refuse rather than wrap.
-    if (static_cast<uint64_t>(used_) + capacity >= kNone) throw std::bad_alloc();
-    const auto moved = static_cast<uint32_t>(used_);
-    used_ += capacity;
-    if (used_ > edges_.size()) ResizeOrThrow(edges_, 2 * static_cast<uint64_t>(used_));
-    std::copy_n(edges_.begin() + s.edges, outside, edges_.begin() + moved);
-    s.edges = moved;
-    s.capacity = capacity;
-  }
+  if (outside == s.capacity) [[unlikely]]
+    MoveEdges(s);
   edges_[s.edges + outside] = {target, symbol};
+  if constexpr (kBytes) edgeSymbols_[s.edges + outside] = symbol;
   ++s.degree;
   if constexpr (!kBytes) {
     if (outside == kScanned) {
@@ -114,7 +152,9 @@ void SuffixAutomaton<Symbol>::AddEdge(uint32_t state, Symbol symbol, uint32_t ta
 }
 
 template <typename Symbol>
-uint32_t SuffixAutomaton<Symbol>::NewState(uint32_t length, uint32_t link, uint32_t firstEnd) {
+[[gnu::always_inline]] inline uint32_t SuffixAutomaton<Symbol>::NewState(uint32_t length,
+                                                                         uint32_t link,
+                                                                         uint32_t firstEnd) {
   State state{};
   state.length = length;
   state.link = link;
@@ -207,7 +247,10 @@ template <typename Symbol>
 void SuffixAutomaton<Symbol>::Release() {
   std::vector<State>().swap(states_);
   std::vector<Edge>().swap(edges_);
+  std::vector<uint8_t>().swap(edgeSymbols_);
   used_ = 0;
+  Buffer<DenseState<2>>().swap(twoCodeStates_);
+  Buffer<DenseState<kDenseSymbols>>().swap(denseStates_);
   if constexpr (!kBytes) {
     std::vector<uint32_t>().swap(root_);
     std::vector<Symbol>().swap(rootSymbols_);
@@ -217,29 +260,114 @@ void SuffixAutomaton<Symbol>::Release() {
 }
 
 template <typename Symbol>
-MatchBlock SuffixAutomaton<Symbol>::EarliestLongestBlock(std::span<const Symbol> first,
-                                                         std::span<const Symbol> second,
-                                                         CancelCheck& check) {
+bool SuffixAutomaton<Symbol>::NumberDenseCodes(std::span<const uint8_t> text, CancelCheck& check) {
+  for (uint32_t c = 0; c < denseSymbols_; ++c) denseCode_[denseBytes_[c]] = kNoCode;
+  denseSymbols_ = 0;
+  return check.ForEachWhile(std::size_t{0}, text.size(), WorkStage::kAutomaton,
+                            [&](std::size_t position) {
+                              const uint8_t byte = text[position];
+                              if (denseCode_[byte] != kNoCode) return true;
+                              if (denseSymbols_ == kDenseSymbols) return false;
+                              denseBytes_[denseSymbols_] = byte;
+                              denseCode_[byte] = static_cast<uint8_t>(denseSymbols_++);
+                              return true;
+                            });
+}
+
+template <typename Symbol>
+template <uint32_t kWidth>
+MatchBlock SuffixAutomaton<Symbol>::DenseBlock(std::span<const Symbol> first,
+                                               std::span<const Symbol> second, bool scanFirst,
+                                               uint32_t bound, Buffer<DenseState<kWidth>>& states,
+                                               CancelCheck& check) {
+  const std::span<const Symbol> text = scanFirst ? second : first;
+  const uint64_t count = 2 * static_cast<uint64_t>(text.size()) + 1;
+  if (count >= kNone) throw std::bad_alloc();
+  // What the array held is not kept: a larger one is had afresh rather than copied into.
+  if (states.size() < count) {
+    Buffer<DenseState<kWidth>>().swap(states);
+    ResizeOrThrow(states, count);
+  }
+  DenseState<kWidth>* const state = states.data();
+  state[0] = {0, kNone, 0, {}};
+  uint32_t made = 1;
+  uint32_t last = 0;
+  // The same construction as Build, state for state, so that the states' first ends are the
+  // same too.
+  check.ForEach(
+      std::size_t{0}, text.size(),
+      WorkStage::kAutomaton, [&](std::size_t position) __attribute__((always_inline)) {
+        const uint32_t code = denseCode_[text[position]];
+        const uint32_t current = made++;
+        state[current] = {state[last].length + 1, 0, static_cast<uint32_t>(position), {}};
+        uint32_t from = last;
+        last = current;
+        while (state[from].next[code] == 0) {
+          state[from].next[code] = current;
+          from = state[from].link;
+          if (from == kNone) return;  // link stays the start state
+        }
+        const uint32_t next = state[from].next[code];
+        if (state[from].length + 1 == state[next].length) {
+          state[current].link = next;
+          return;
+        }
+        const uint32_t clone = made++;
+        state[clone] = state[next];
+        state[clone].length = state[from].length + 1;
+        do {
+          state[from].next[code] = clone;
+          from = state[from].link;
+        } while (from != kNone && state[from].next[code] == next);
+        state[next].link = clone;
+        state[current].link = clone;
+      });
+
+  return Scan(
+      first, second, scanFirst, bound, check,
+      [&](uint32_t & at, uint32_t & length, uint8_t symbol) __attribute__((always_inline)) {
+        const uint32_t code = denseCode_[symbol];
+        if (code == kNoCode) {  // in no block
+          at = 0;
+          length = 0;
+          return;
+        }
+        while (state[at].next[code] == 0 && at != 0) {
+          at = state[at].link;
+          length = state[at].length;
+        }
+        const uint32_t target = state[at].next[code];
+        at = target;
+        length = target != 0 ? length + 1 : 0;
+      },
+      [&](uint32_t at) { return state[at].firstEnd; });
+}
+
+template <typename Symbol>
+template <typename StepFn, typename FirstEndFn>
+MatchBlock SuffixAutomaton<Symbol>::Scan(std::span<const Symbol> first,
+                                         std::span<const Symbol> second, bool scanFirst,
+                                         uint32_t bound, CancelCheck& check, StepFn step,
+                                         FirstEndFn firstEnd) {
   MatchBlock best;
-  if (first.empty() || second.empty()) return best;
-  const uint32_t limit = static_cast<uint32_t>(std::min(first.size(), second.size()));
+  const auto limit =
+      static_cast<uint32_t>(std::min<std::size_t>({first.size(), second.size(), bound}));
   // After each symbol of the scanned text, `length` is the longest block ending there that
   // occurs in the automaton's text, and `state` holds it; the state's first occurrence is
   // that block's lowest start in the automaton's text.
   uint32_t state = 0;
   uint32_t length = 0;
 
-  if (second.size() <= first.size()) {
+  if (scanFirst) {
     // Scanning the first text: the first end position reaching the greatest length is the
     // lowest start there, and the state gives the lowest start in the second.
-    Build(second, check);
     check.ForEachWhile(std::size_t{0}, first.size(), WorkStage::kAutomaton,
                        [&](std::size_t position) {
-                         Step(state, length, first[position]);
+                         step(state, length, first[position]);
                          if (length <= static_cast<uint32_t>(best.length)) return true;
                          best.length = static_cast<int32_t>(length);
                          best.start1 = static_cast<int32_t>(position + 1 - length);
-                         best.start2 = static_cast<int32_t>(states_[state].firstEnd + 1 - length);
+                         best.start2 = static_cast<int32_t>(firstEnd(state) + 1 - length);
                          return length < limit;  // nothing longer can exist
                        });
     return best;
@@ -247,22 +375,45 @@ MatchBlock SuffixAutomaton<Symbol>::EarliestLongestBlock(std::span<const Symbol>
 
   // Scanning the second text: every longest block shows up at each of its ends there, as
   // its lowest start in the first text; keep the lowest such start, first seen.
-  Build(first, check);
-  check.ForEachWhile(
-      std::size_t{0}, second.size(), WorkStage::kAutomaton, [&](std::size_t position) {
-        Step(state, length, second[position]);
-        if (length == 0 || length < static_cast<uint32_t>(best.length)) return true;
-        const auto start1 = static_cast<int32_t>(states_[state].firstEnd + 1 - length);
-        if (length == static_cast<uint32_t>(best.length) && start1 >= best.start1) {
-          return true;
-        }
-        best.length = static_cast<int32_t>(length);
-        best.start1 = start1;
-        best.start2 = static_cast<int32_t>(position + 1 - length);
-        // Nothing longer or earlier can exist.
-        return !(length == limit && start1 == 0);
-      });
+  check.ForEachWhile(std::size_t{0}, second.size(), WorkStage::kAutomaton,
+                     [&](std::size_t position) {
+                       step(state, length, second[position]);
+                       if (length == 0 || length < static_cast<uint32_t>(best.length)) return true;
+                       const auto start1 = static_cast<int32_t>(firstEnd(state) + 1 - length);
+                       if (length == static_cast<uint32_t>(best.length) && start1 >= best.start1) {
+                         return true;
+                       }
+                       best.length = static_cast<int32_t>(length);
+                       best.start1 = start1;
+                       best.start2 = static_cast<int32_t>(position + 1 - length);
+                       // Nothing longer or earlier can exist.
+                       return !(length == limit && start1 == 0);
+                     });
   return best;
+}
+
+template <typename Symbol>
+MatchBlock SuffixAutomaton<Symbol>::EarliestLongestBlock(std::span<const Symbol> first,
+                                                         std::span<const Symbol> second,
+                                                         uint32_t bound, CancelCheck& check) {
+  dense_ = false;
+  if (first.empty() || second.empty()) return {};
+  // The automaton of the shorter text, scanned with the other.
+  const bool scanFirst = second.size() <= first.size();
+  const std::span<const Symbol> built = scanFirst ? second : first;
+  if constexpr (kBytes) {
+    if (NumberDenseCodes(built, check)) {
+      dense_ = true;
+      return denseSymbols_ <= 2 ? DenseBlock(first, second, scanFirst, bound, twoCodeStates_, check)
+                                : DenseBlock(first, second, scanFirst, bound, denseStates_, check);
+    }
+  }
+  Build(built, check);
+  return Scan(
+      first, second, scanFirst, bound, check,
+      [&](uint32_t & at, uint32_t & length, Symbol symbol)
+          __attribute__((always_inline)) { Step(at, length, symbol); },
+      [&](uint32_t at) { return states_[at].firstEnd; });
 }
 
 template class SuffixAutomaton<uint8_t>;

@@ -9,6 +9,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "scoring/buffer.h"
 #include "scoring/cancellation.h"
 #include "scoring/match_block.h"
 
@@ -20,10 +21,14 @@ namespace scoring {
 template <typename Symbol>
 class SuffixAutomaton {
  public:
-  // Both texts at most INT32_MAX long. Throws std::bad_alloc when the memory is not there,
-  // and Cancelled when `check` finds the work cancelled.
+  // Both texts at most INT32_MAX long; no common block is longer than `bound` (the scan ends
+  // at the first block that long it can take). Throws std::bad_alloc when the memory is not
+  // there, and Cancelled when `check` finds the work cancelled.
   MatchBlock EarliestLongestBlock(std::span<const Symbol> first, std::span<const Symbol> second,
-                                  CancelCheck& check);
+                                  uint32_t bound, CancelCheck& check);
+
+  // Whether the last call's automaton had dense states (cheaper by the character).
+  bool WasDense() const { return dense_; }
 
   // Gives back the storage kept from earlier calls.
   void Release();
@@ -66,8 +71,15 @@ class SuffixAutomaton {
   void IndexEdge(uint32_t state, Symbol symbol, uint32_t offset);
 
   void Build(std::span<const Symbol> text, CancelCheck& check);
+  // The scan of the other text, with step(state, length, symbol) and firstEnd(state).
+  template <typename StepFn, typename FirstEndFn>
+  static MatchBlock Scan(std::span<const Symbol> first, std::span<const Symbol> second,
+                         bool scanFirst, uint32_t bound, CancelCheck& check, StepFn step,
+                         FirstEndFn firstEnd);
   uint32_t* Find(uint32_t state, Symbol symbol);
   void AddEdge(uint32_t state, Symbol symbol, uint32_t target);
+  // Gives a state whose further edges fill their room twice as much, at the end of edges_.
+  void MoveEdges(State& s);
   // Follows `symbol` from (state, length), shortening the match as needed.
   void Step(uint32_t& state, uint32_t& length, Symbol symbol);
   uint32_t NewState(uint32_t length, uint32_t link, uint32_t firstEnd);
@@ -76,7 +88,8 @@ class SuffixAutomaton {
   // Further edges of a state side by side; a state that outgrows its room moves to the end
   // with twice as much.
   std::vector<Edge> edges_;
-  std::size_t used_ = 0;  // slots of edges_ handed out
+  std::vector<uint8_t> edgeSymbols_;  // bytes: their symbols too, for a scan a word at a time
+  std::size_t used_ = 0;              // slots of edges_ handed out
   // The start state is left most often, so its edges are a direct table by symbol (0: none,
   // as the start state is never a target): for ids, as long as the largest id met, and
   // cleared entry by entry, as a text may use few of many ids.
@@ -85,6 +98,38 @@ class SuffixAutomaton {
   std::vector<IndexedEdge> edgeIndex_;  // ids only; a power of two long, at most half full
   std::size_t indexed_ = 0;
   uint32_t build_ = 0;
+
+  // Bytes of texts over at most kDenseSymbols distinct codes (runs of two letters, DNA): each
+  // state holds a target for every code of the text, numbered from 0 as first met, so that a
+  // step is one load and the build has no edge lists to search or grow: 20 bytes a state for
+  // two codes, 28 for four, and less than half the instructions of the edge lists a character.
+  static constexpr uint32_t kDenseSymbols = 4;
+  static constexpr uint8_t kNoCode = 0xFF;
+  template <uint32_t kWidth>
+  struct DenseState {
+    uint32_t length;
+    uint32_t link;
+    uint32_t firstEnd;
+    uint32_t next[kWidth];  // 0: none, as the start state is never a target
+  };
+  // Numbers the text's codes in denseCode_; false (some numbered) if it has more than fit.
+  bool NumberDenseCodes(std::span<const uint8_t> text, CancelCheck& check);
+  // EarliestLongestBlock through dense states of kWidth targets, at least the codes numbered.
+  template <uint32_t kWidth>
+  MatchBlock DenseBlock(std::span<const Symbol> first, std::span<const Symbol> second,
+                        bool scanFirst, uint32_t bound, Buffer<DenseState<kWidth>>& states,
+                        CancelCheck& check);
+  static constexpr std::array<uint8_t, 256> NoCodes() {
+    std::array<uint8_t, 256> codes{};
+    codes.fill(kNoCode);
+    return codes;
+  }
+  Buffer<DenseState<2>> twoCodeStates_;  // written before they are read
+  Buffer<DenseState<kDenseSymbols>> denseStates_;
+  std::array<uint8_t, 256> denseCode_ = NoCodes();   // by byte: its number, or kNoCode
+  std::array<uint8_t, kDenseSymbols> denseBytes_{};  // the bytes numbered
+  uint32_t denseSymbols_ = 0;
+  bool dense_ = false;
 };
 
 extern template class SuffixAutomaton<uint8_t>;
